@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Tessarine needs (only those missing; `apt-get update`
+# at most once), then configures and builds into a build folder.
+# Usage: scripts/setup.sh [--sanitize]   (sourced by run.sh and test.sh)
+set -euo pipefail
+
+packages=(
+  g++ cmake ninja-build pkg-config
+  libgtest-dev libgmock-dev
+  libjpeg62-turbo-dev libjpeg-turbo-progs netpbm
+  qt6-base-dev fonts-noto-cjk
+  desktop-file-utils appstream file
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
+  [[ "$status" == "install ok installed" ]] || missing+=("$p")
+done
+
+if ((${#missing[@]})); then
+  echo "Installing: ${missing[*]}"
+  sudo=""
+  if [[ $(id -u) -ne 0 ]]; then
+    command -v sudo >/dev/null || { echo "Please run as root or install sudo." >&2; exit 1; }
+    sudo="sudo"
+  fi
+  $sudo apt-get update
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
+fi
+
+top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+build_dir="$top/build"
+cmake_args=(-G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo)
+if [[ "${1:-}" == "--sanitize" ]]; then
+  build_dir="$top/build-sanitize"
+  cmake_args+=(-DTESSARINE_SANITIZE=ON)
+fi
+cmake -S "$top" -B "$build_dir" "${cmake_args[@]}"
+cmake --build "$build_dir"
+
