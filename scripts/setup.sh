@@ -9,7 +9,7 @@ packages=(
   libgtest-dev libgmock-dev
   libjpeg62-turbo-dev libjpeg-turbo-progs netpbm
   qt6-base-dev fonts-noto-cjk
-  desktop-file-utils appstream file
+  desktop-file-utils appstream file dpkg-dev
 )
 
 missing=()
