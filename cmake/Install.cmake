@@ -50,10 +50,10 @@ set(CPACK_PACKAGE_VENDOR "Tessarine")
 set(CPACK_PACKAGE_CONTACT "Tessarine <${TESSARINE_MAIL_ADDRESS}>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "make thumbnails of JPEG photos")
 set(CPACK_PACKAGE_DESCRIPTION
-    "Tessarine is a desktop tool that makes reduced copies (thumbnails) of JPEG photographs,\n\
-one by one or for a whole folder, under five sizing rules. Thumbnails are new baseline\n\
-JPEG files at quality 90; the source photos are never changed. The user interface is in\n\
-Chinese.")
+    "Tessarine is a desktop tool that makes reduced copies (thumbnails) of JPEG\n\
+photographs, one by one or for a whole folder, under five sizing rules.\n\
+Thumbnails are new baseline JPEG files at quality 90; the source photos are\n\
+never changed. The user interface is in Chinese.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
