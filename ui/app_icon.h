@@ -7,3 +7,7 @@
 QIcon TessarineIcon();
 // The 32 x 32 picture of the About window.
 QPixmap TessarineIconPicture();
+
+// The installed desktop entry's name without ".desktop" (data/org.example.tessarine.desktop,
+// cmake/Install.cmake): desktops match the running windows to the menu entry and its icon by it.
+inline constexpr char kDesktopFileName[] = "org.example.tessarine";
