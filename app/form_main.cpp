@@ -1,0 +1,460 @@
+#include "app/form_main.h"
+
+#include <QCloseEvent>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QRadioButton>
+#include <QScreen>
+#include <QSplitter>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include "app/glyphs.h"
+#include "ui/guarded.h"
+#include "ui/message_box.h"
+#include "ui/text_conversions.h"
+
+namespace {
+
+constexpr int kMinimumWidth = 800;  // outer size, frame included
+constexpr int kMinimumHeight = 600;
+constexpr int kPercentLimit = 100;
+constexpr int kPixelLimit = 1000;
+const char* const kResetText = "100";
+
+template <class Widget>
+Widget* Named(Widget* widget, const char* name) {
+  widget->setObjectName(QString::fromLatin1(name));
+  return widget;
+}
+
+QLineEdit* NumberBox(QWidget* parent, const char* name, const char* text) {
+  auto* box = Named(new QLineEdit(QString::fromLatin1(text), parent), name);
+  box->setFixedWidth(41);
+  return box;
+}
+
+// A caption that belongs to the box after it: screen readers announce the box by it.
+QLabel* CaptionFor(QLineEdit* box, const QString& caption) {
+  auto* label = new QLabel(caption, box->parentWidget());
+  label->setBuddy(box);
+  box->setAccessibleName(caption);
+  return label;
+}
+
+QToolButton* FlatButton(QWidget* parent, const char* name, const QString& caption, Glyph glyph) {
+  auto* button = Named(new QToolButton(parent), name);
+  button->setText(caption);
+  button->setIcon(GlyphIcon(glyph));
+  button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+  button->setAutoRaise(true);
+  button->setFocusPolicy(Qt::StrongFocus);
+  return button;
+}
+
+QHBoxLayout* Row(std::initializer_list<QWidget*> widgets) {
+  auto* row = new QHBoxLayout;
+  for (QWidget* widget : widgets) row->addWidget(widget);
+  return row;
+}
+
+}  // namespace
+
+TFormMain::TFormMain(QWidget* parent) : QMainWindow(parent) {
+  setObjectName(QStringLiteral("FormMain"));
+  setWindowTitle(ApplicationTitle());
+
+  auto* client = new QWidget(this);
+  auto* layout = new QVBoxLayout(client);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  layout->addWidget(CreateTopBar());
+  Splitter1 = Named(new QSplitter(Qt::Vertical, client), "Splitter1");
+  Splitter1->setHandleWidth(6);
+  Splitter1->setChildrenCollapsible(false);
+  Splitter1->addWidget(CreateMiddleArea());
+  Splitter1->addWidget(CreateBottomBlock());
+  Splitter1->setStretchFactor(0, 1);
+  Splitter1->setStretchFactor(1, 0);
+  Splitter1->setSizes({668 - 24 - 6 - 334, 334});
+  layout->addWidget(Splitter1, 1);
+  setCentralWidget(client);
+
+  SetReadingOrder();
+  ConnectHandlers();
+  FormCreate();
+}
+
+MainControls TFormMain::Controls() {
+  return MainControls{this,     rb1,     rb2,     rb3,          rb4,          rb5,
+                      editRate, editHH,  editWW,  editH,        editW,        editQH,
+                      editQW,   rbname1, rbname2, Edit2,        ePath,        BtnSF,
+                      SpeedButton1, SpeedButton2, ProgressBar1, Memo1, ShellTreeView1,
+                      FileListBox1, Image1, LabFile};
+}
+
+// ---- Folder tree -------------------------------------------------------------------------
+QTreeWidget* TFormMain::CreateShellTreeView1() {
+  auto* tree = Named(new QTreeWidget(Panel2), "ShellTreeView1");
+  tree->setHeaderHidden(true);
+  return tree;
+}
+
+// ---- JPEG file list ----------------------------------------------------------------------
+QListWidget* TFormMain::CreateFileListBox1() {
+  return Named(new QListWidget(Panel2), "FileListBox1");
+}
+
+// ---- Preview picture and its size label --------------------------------------------------
+QLabel* TFormMain::CreateImage1() {
+  auto* image = Named(new QLabel(Panel3), "Image1");
+  image->setAlignment(Qt::AlignCenter);
+  image->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
+  return image;
+}
+
+QLabel* TFormMain::CreateLabFile() {
+  auto* label = Named(new QLabel(Panel3), "LabFile");
+  label->setAlignment(Qt::AlignCenter);
+  return label;
+}
+// ------------------------------------------------------------------------------------------
+
+QWidget* TFormMain::CreateTopBar() {
+  Panel1 = Named(new QWidget(this), "Panel1");
+  Panel1->setFixedHeight(24);
+  Label7 = Named(new QLabel(QStringLiteral("Tessarine  V2.1"), Panel1), "Label7");
+  Label7->setAlignment(Qt::AlignCenter);
+  QFont title_font(QStringLiteral("Arial"));
+  title_font.setPointSizeF(font().pointSizeF() * 1.4);
+  title_font.setBold(true);
+  Label7->setFont(title_font);
+  QPalette title_palette = Label7->palette();
+  title_palette.setColor(QPalette::WindowText, Qt::blue);
+  Label7->setPalette(title_palette);
+  BTNAbout = FlatButton(Panel1, "BTNAbout", QStringLiteral("关于"), Glyph::glAbout);
+  BTNAbout->setFixedSize(74, 24);
+  BTNHomePage = FlatButton(Panel1, "BTNHomePage", QStringLiteral("主页"), Glyph::glHomePage);
+  BTNHomePage->setFixedSize(86, 24);
+  auto* row = new QHBoxLayout(Panel1);
+  row->setContentsMargins(0, 0, 0, 0);
+  row->setSpacing(0);
+  row->addWidget(Label7, 1);
+  row->addWidget(BTNAbout);
+  row->addWidget(BTNHomePage);
+  return Panel1;
+}
+
+QWidget* TFormMain::CreateMiddleArea() {
+  Splitter2 = Named(new QSplitter(Qt::Horizontal, this), "Splitter2");
+  Splitter2->setChildrenCollapsible(false);
+
+  Panel2 = Named(new QWidget(Splitter2), "Panel2");
+  Splitter3 = Named(new QSplitter(Qt::Horizontal, Panel2), "Splitter3");
+  Splitter3->setHandleWidth(4);
+  Splitter3->setChildrenCollapsible(false);
+  ShellTreeView1 = CreateShellTreeView1();
+  FileListBox1 = CreateFileListBox1();
+  Splitter3->addWidget(ShellTreeView1);
+  Splitter3->addWidget(FileListBox1);
+  Splitter3->setStretchFactor(0, 0);
+  Splitter3->setStretchFactor(1, 1);
+  Splitter3->setSizes({207, 819 - 207 - 4 - 185});
+  auto* panel2_layout = new QVBoxLayout(Panel2);
+  panel2_layout->setContentsMargins(0, 0, 0, 0);
+  panel2_layout->addWidget(Splitter3);
+
+  Panel3 = Named(new QWidget(Splitter2), "Panel3");
+  auto* preview = Named(new QGroupBox(QStringLiteral("图片预览"), Panel3), "GroupBox1");
+  Image1 = CreateImage1();
+  LabFile = CreateLabFile();
+  auto* preview_layout = new QVBoxLayout(preview);
+  preview_layout->addWidget(Image1, 1);
+  preview_layout->addWidget(LabFile);
+  auto* panel3_layout = new QVBoxLayout(Panel3);
+  panel3_layout->setContentsMargins(0, 0, 0, 0);
+  panel3_layout->addWidget(preview);
+
+  Splitter2->addWidget(Panel2);
+  Splitter2->addWidget(Panel3);
+  Splitter2->setStretchFactor(0, 1);
+  Splitter2->setStretchFactor(1, 0);
+  Splitter2->setSizes({819 - 185, 185});
+  return Splitter2;
+}
+
+QWidget* TFormMain::CreateBottomBlock() {
+  GroupBox2 = Named(new QWidget(this), "GroupBox2");
+  auto* layout = new QVBoxLayout(GroupBox2);
+  layout->setContentsMargins(2, 0, 2, 2);
+  layout->setSpacing(0);
+  layout->addWidget(CreateSizingGroup());
+  layout->addWidget(CreateNamingGroup());
+  layout->addWidget(CreateCommandGroup());
+  layout->addWidget(CreateLogGroup(), 1);
+  return GroupBox2;
+}
+
+QGroupBox* TFormMain::CreateSizingGroup() {
+  auto* group = Named(new QGroupBox(QStringLiteral("缩略图生成规则"), GroupBox2), "GroupBox3");
+  group->setFixedHeight(89);
+  rb1 = Named(new QRadioButton(QStringLiteral("按比例缩小"), group), "rb1");
+  rb2 = Named(new QRadioButton(QStringLiteral("按高度比例"), group), "rb2");
+  rb3 = Named(new QRadioButton(QStringLiteral("按宽度比例"), group), "rb3");
+  rb4 = Named(new QRadioButton(QStringLiteral("自定义"), group), "rb4");
+  rb5 = Named(new QRadioButton(QStringLiteral("指定高、宽最大值按比率"), group), "rb5");
+  rb1->setChecked(true);
+  editRate = NumberBox(group, "editRate", "50");
+  editHH = NumberBox(group, "editHH", "50");
+  editWW = NumberBox(group, "editWW", "50");
+  editH = NumberBox(group, "editH", "100");
+  editW = NumberBox(group, "editW", "100");
+  editQH = NumberBox(group, "editQH", "100");
+  editQW = NumberBox(group, "editQW", "100");
+  // A box after a radio button is announced by the radio button's caption.
+  editRate->setAccessibleName(rb1->text());
+  editHH->setAccessibleName(rb2->text());
+  editWW->setAccessibleName(rb3->text());
+  auto unit = [group](const QString& text) { return new QLabel(text, group); };
+
+  auto* first = Row({rb1, editRate, unit("%")});
+  first->addSpacing(24);
+  first->addLayout(Row({rb2, editHH, unit("%")}));
+  first->addSpacing(24);
+  first->addLayout(Row({rb3, editWW, unit("%")}));
+  first->addStretch();
+  auto* second = Row({rb4, CaptionFor(editH, QStringLiteral("高度")), editH, unit("像素"),
+                      CaptionFor(editW, QStringLiteral("宽度")), editW, unit("像素")});
+  second->addSpacing(24);
+  second->addLayout(Row({rb5, CaptionFor(editQH, QStringLiteral("高度最大值")), editQH,
+                         unit("像素"), CaptionFor(editQW, QStringLiteral("宽度最大值")), editQW,
+                         unit("像素")}));
+  second->addStretch();
+  auto* layout = new QVBoxLayout(group);
+  layout->addLayout(first);
+  layout->addLayout(second);
+  return group;
+}
+
+QGroupBox* TFormMain::CreateNamingGroup() {
+  auto* group = Named(new QGroupBox(QStringLiteral("缩略图命名设置"), GroupBox2), "GroupBox4");
+  group->setFixedHeight(72);
+  rbname1 = Named(new QRadioButton(QStringLiteral("当前目录，原文件名前加字符:"), group), "rbname1");
+  rbname1->setChecked(true);
+  Edit2 = Named(new QLineEdit(QStringLiteral("tb"), group), "Edit2");
+  Edit2->setMaxLength(2);
+  Edit2->setFixedWidth(25);
+  Edit2->setAccessibleName(rbname1->text());
+  rbname2 = Named(new QRadioButton(QStringLiteral("自定义路径，保持原文件名"), group), "rbname2");
+  BtnSF = FlatButton(group, "BtnSF", QStringLiteral("..."), Glyph::glFolder);
+  BtnSF->setToolTip(QStringLiteral("选择文件夹"));
+  BtnSF->setAccessibleDescription(BtnSF->toolTip());
+  BtnSF->setEnabled(false);
+  ePath = Named(new QLineEdit(group), "ePath");
+  ePath->setReadOnly(true);
+  ePath->setFixedWidth(441);
+  ePath->setAccessibleName(rbname2->text());
+
+  auto* first = Row({rbname1, Edit2});
+  first->addStretch();
+  auto* second = Row({rbname2, BtnSF, ePath});
+  second->addStretch();
+  auto* layout = new QVBoxLayout(group);
+  layout->setSpacing(2);
+  layout->addLayout(first);
+  layout->addLayout(second);
+  return group;
+}
+
+QGroupBox* TFormMain::CreateCommandGroup() {
+  auto* group = Named(new QGroupBox(GroupBox2), "GroupBox5");
+  group->setFixedHeight(49);
+  SpeedButton1 = FlatButton(group, "SpeedButton1", QStringLiteral("生成当前图片缩略图"),
+                            Glyph::glPicture);
+  SpeedButton2 = FlatButton(group, "SpeedButton2", QStringLiteral("批量生成当前目录图片缩略图"),
+                            Glyph::glPictures);
+  auto* layout = Row({SpeedButton1, SpeedButton2});
+  layout->setSpacing(24);
+  layout->addStretch();
+  group->setLayout(layout);
+  return group;
+}
+
+QGroupBox* TFormMain::CreateLogGroup() {
+  auto* group = Named(new QGroupBox(QStringLiteral("处理信息"), GroupBox2), "GroupBox6");
+  ProgressBar1 = Named(new QProgressBar(group), "ProgressBar1");
+  ProgressBar1->setFixedHeight(17);
+  ProgressBar1->setTextVisible(false);
+  ProgressBar1->setAccessibleName(group->title());
+  Memo1 = Named(new QPlainTextEdit(group), "Memo1");
+  Memo1->setReadOnly(true);
+  Memo1->setFrameShape(QFrame::NoFrame);
+  Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
+  Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  Memo1->setAccessibleName(group->title());
+  QPalette log_palette = Memo1->palette();
+  for (const auto role : {QPalette::Base, QPalette::Window})
+    log_palette.setColor(role, QColor(128, 128, 128));  // the button-shadow grey
+  log_palette.setColor(QPalette::Text, Qt::blue);
+  Memo1->setPalette(log_palette);
+  auto* layout = new QVBoxLayout(group);
+  layout->setContentsMargins(2, 2, 2, 2);
+  layout->setSpacing(0);
+  layout->addWidget(ProgressBar1);
+  layout->addWidget(Memo1, 1);
+  return group;
+}
+
+void TFormMain::SetReadingOrder() {
+  const QWidget* order[] = {BTNAbout, BTNHomePage, ShellTreeView1, FileListBox1,
+                            rb1,      editRate,    rb2,            editHH,
+                            rb3,      editWW,      rb4,            editH,
+                            editW,    rb5,         editQH,         editQW,
+                            rbname1,  Edit2,       rbname2,        BtnSF,
+                            ePath,    SpeedButton1, SpeedButton2,  Memo1};
+  for (std::size_t i = 1; i < std::size(order); ++i)
+    setTabOrder(const_cast<QWidget*>(order[i - 1]), const_cast<QWidget*>(order[i]));
+}
+
+template <class Sender, class Signal>
+void TFormMain::On(Sender* sender, Signal signal, void (TFormMain::*handler)()) {
+  connect(sender, signal, this, Guarded([this, handler] { (this->*handler)(); }));
+}
+
+void TFormMain::OnChecked(QRadioButton* button, void (TFormMain::*handler)()) {
+  connect(button, &QRadioButton::toggled, this, [this, handler](bool checked) {
+    if (checked) RunGuarded([this, handler] { (this->*handler)(); });
+  });
+}
+
+void TFormMain::ConnectHandlers() {
+  OnChecked(rb1, &TFormMain::rb1Click);
+  OnChecked(rb2, &TFormMain::rb2Click);
+  OnChecked(rb3, &TFormMain::rb3Click);
+  OnChecked(rb4, &TFormMain::rb4Click);
+  OnChecked(rb5, &TFormMain::rb5Click);
+  OnChecked(rbname1, &TFormMain::rbname1Click);
+  OnChecked(rbname2, &TFormMain::rbname2Click);
+  On(editRate, &QLineEdit::textChanged, &TFormMain::editRateChange);
+  On(editHH, &QLineEdit::textChanged, &TFormMain::editHHChange);
+  On(editWW, &QLineEdit::textChanged, &TFormMain::editWWChange);
+  On(editH, &QLineEdit::textChanged, &TFormMain::editHChange);
+  On(editW, &QLineEdit::textChanged, &TFormMain::editWChange);
+  On(editQH, &QLineEdit::textChanged, &TFormMain::editQHChange);
+  On(editQW, &QLineEdit::textChanged, &TFormMain::editQWChange);
+  On(BtnSF, &QToolButton::clicked, &TFormMain::BtnSFClick);
+  On(SpeedButton1, &QToolButton::clicked, &TFormMain::SpeedButton1Click);
+  On(SpeedButton2, &QToolButton::clicked, &TFormMain::SpeedButton2Click);
+  On(BTNAbout, &QToolButton::clicked, &TFormMain::BTNAboutClick);
+  On(BTNHomePage, &QToolButton::clicked, &TFormMain::BTNHomePageClick);
+  On(ShellTreeView1, &QTreeWidget::currentItemChanged, &TFormMain::ShellTreeView1Change);
+  On(FileListBox1, &QListWidget::currentRowChanged, &TFormMain::FileListBox1Change);
+}
+
+void TFormMain::FormCreate() {
+  resize(kMinimumWidth, kMinimumHeight);
+  rb1Click();
+  ProgressBar1->hide();
+}
+
+void TFormMain::resizeEvent(QResizeEvent* event) {
+  QMainWindow::resizeEvent(event);
+  RunGuarded([this] { FormResize(); });
+}
+
+// The limits are on the outer size; the frame is known only once the window is shown, so
+// the minimum is kept up to date on every resize.
+void TFormMain::FormResize() {
+  const QSize frame = frameGeometry().size() - size();
+  setMinimumSize(kMinimumWidth - frame.width(), kMinimumHeight - frame.height());
+  if (width() < minimumWidth() || height() < minimumHeight())
+    resize(std::max(width(), minimumWidth()), std::max(height(), minimumHeight()));
+}
+
+void TFormMain::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  if (centred_) return;
+  centred_ = true;
+  // FormCreate could only size the client area; now the frame is known, the outer size is set.
+  const QSize frame = frameGeometry().size() - size();
+  resize(kMinimumWidth - frame.width(), kMinimumHeight - frame.height());
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    QRect frame = frameGeometry();
+    frame.moveCenter(screen->availableGeometry().center());
+    move(frame.topLeft());
+  }
+}
+
+void TFormMain::closeEvent(QCloseEvent* event) {
+  RunGuarded([this] { FormClose(); });
+  event->accept();
+}
+
+// Nothing to save: the window is freed by its owner (main), which ends the application.
+void TFormMain::FormClose() {}
+
+void TFormMain::EnableSizingBoxes(bool rate, bool hh, bool ww, bool h, bool w, bool qh, bool qw) {
+  editRate->setEnabled(rate);
+  editHH->setEnabled(hh);
+  editWW->setEnabled(ww);
+  editH->setEnabled(h);
+  editW->setEnabled(w);
+  editQH->setEnabled(qh);
+  editQW->setEnabled(qw);
+}
+
+void TFormMain::rb1Click() { EnableSizingBoxes(true, false, false, false, false, false, false); }
+void TFormMain::rb2Click() { EnableSizingBoxes(false, true, false, false, false, false, false); }
+void TFormMain::rb3Click() { EnableSizingBoxes(false, false, true, false, false, false, false); }
+void TFormMain::rb4Click() { EnableSizingBoxes(false, false, false, true, true, false, false); }
+void TFormMain::rb5Click() { EnableSizingBoxes(false, false, false, false, false, true, true); }
+
+namespace {
+
+// The check of every number box. A text that is no integer is reset before its message; a
+// number out of range gets its message first. Resetting to "100" re-enters this check through
+// the box's change handler, which passes silently.
+void CheckNumberBox(QLineEdit* box, int limit, const char* above_limit_message) {
+  const std::optional<int> value = TryStrToInt(box->text().toStdString());
+  if (!value) {
+    box->setText(QString::fromLatin1(kResetText));
+    ShowMessage(std::string("请输入数字！"));
+  } else if (*value > limit) {
+    ShowMessage(std::string(above_limit_message));
+    box->setText(QString::fromLatin1(kResetText));
+  } else if (*value < 1) {
+    ShowMessage(std::string("最小尺寸为1！"));
+    box->setText(QString::fromLatin1(kResetText));
+  }
+}
+
+}  // namespace
+
+void TFormMain::editRateChange() { CheckNumberBox(editRate, kPercentLimit, "本程序只提供缩小图片功能！"); }
+void TFormMain::CheckPixelBox(QLineEdit* box) { CheckNumberBox(box, kPixelLimit, "最大尺寸为1000！"); }
+void TFormMain::editHHChange() { CheckPixelBox(editHH); }
+void TFormMain::editWWChange() { CheckPixelBox(editWW); }
+void TFormMain::editHChange() { CheckPixelBox(editH); }
+void TFormMain::editWChange() { CheckPixelBox(editW); }
+void TFormMain::editQHChange() { CheckPixelBox(editQH); }
+void TFormMain::editQWChange() { CheckPixelBox(editQW); }
+
+void TFormMain::rbname1Click() { BtnSF->setEnabled(false); }
+void TFormMain::rbname2Click() { BtnSF->setEnabled(rbname2->isChecked()); }
+
+// ---- Handlers whose work lives elsewhere --------------------------------------------------
+void TFormMain::BtnSFClick() {}
+void TFormMain::SpeedButton1Click() {}
+void TFormMain::SpeedButton2Click() {}
+void TFormMain::ShellTreeView1Change() {}
+void TFormMain::FileListBox1Change() {}
+void TFormMain::BTNAboutClick() {}
+void TFormMain::BTNHomePageClick() {}

@@ -1,0 +1,94 @@
+#pragma once
+// The tool's only main window. It owns every control the commands read; each control is a
+// member under its design name, which is also its objectName. Every event handler is connected
+// through the guard, so an exception leaving one is shown in the error box.
+#include <QMainWindow>
+
+#include "ui/main_controls.h"
+
+class QGroupBox;
+class QSplitter;
+
+class TFormMain : public QMainWindow {
+  Q_OBJECT
+ public:
+  explicit TFormMain(QWidget* parent = nullptr);
+
+  MainControls Controls();
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  // Top bar.
+  QWidget* Panel1;
+  QLabel* Label7;
+  QToolButton *BTNAbout, *BTNHomePage;
+  // Middle area: folder tree and file list on the left, preview on the right.
+  QSplitter *Splitter1, *Splitter2, *Splitter3;
+  QWidget *Panel2, *Panel3;
+  QTreeWidget* ShellTreeView1;
+  QListWidget* FileListBox1;
+  QLabel *Image1, *LabFile;
+  // Bottom block.
+  QWidget* GroupBox2;
+  QRadioButton *rb1, *rb2, *rb3, *rb4, *rb5;
+  QLineEdit *editRate, *editHH, *editWW, *editH, *editW, *editQH, *editQW;
+  QRadioButton *rbname1, *rbname2;
+  QLineEdit *Edit2, *ePath;
+  QToolButton *BtnSF, *SpeedButton1, *SpeedButton2;
+  QProgressBar* ProgressBar1;
+  QPlainTextEdit* Memo1;
+  bool centred_ = false;
+
+  // Factories of the controls whose real classes live in their own files.
+  QTreeWidget* CreateShellTreeView1();
+  QListWidget* CreateFileListBox1();
+  QLabel* CreateImage1();
+  QLabel* CreateLabFile();
+
+  QWidget* CreateTopBar();
+  QWidget* CreateMiddleArea();
+  QWidget* CreateBottomBlock();
+  QGroupBox* CreateSizingGroup();
+  QGroupBox* CreateNamingGroup();
+  QGroupBox* CreateCommandGroup();
+  QGroupBox* CreateLogGroup();
+  void ConnectHandlers();
+  void SetReadingOrder();
+
+  template <class Sender, class Signal>
+  void On(Sender* sender, Signal signal, void (TFormMain::*handler)());
+  // Radio buttons run their click handler whenever they become checked, by mouse, keyboard
+  // or code.
+  void OnChecked(QRadioButton* button, void (TFormMain::*handler)());
+
+  void FormCreate();
+  void FormResize();
+  void FormClose();
+  void rb1Click();
+  void rb2Click();
+  void rb3Click();
+  void rb4Click();
+  void rb5Click();
+  void EnableSizingBoxes(bool rate, bool hh, bool ww, bool h, bool w, bool qh, bool qw);
+  void editRateChange();
+  void editHHChange();
+  void editWWChange();
+  void editHChange();
+  void editWChange();
+  void editQHChange();
+  void editQWChange();
+  void CheckPixelBox(QLineEdit* box);
+  void rbname1Click();
+  void rbname2Click();
+  void BtnSFClick();
+  void SpeedButton1Click();
+  void SpeedButton2Click();
+  void ShellTreeView1Change();
+  void FileListBox1Change();
+  void BTNAboutClick();
+  void BTNHomePageClick();
+};

@@ -1,0 +1,15 @@
+// Start-up: the application object, the display depth for the engine, the main window.
+#include <QScreen>
+
+#include "app/form_main.h"
+#include "engine/display_depth.h"
+#include "ui/guarded.h"
+
+int main(int argc, char** argv) {
+  TApplication app(argc, argv);
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) SetDisplayDepth(screen->depth());
+  auto* form = new TFormMain;
+  form->setAttribute(Qt::WA_DeleteOnClose);  // closing frees the window and ends the loop
+  form->show();
+  return app.exec();
+}

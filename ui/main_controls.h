@@ -1,0 +1,26 @@
+#pragma once
+// The main window's controls that the commands read and write, under the window's own names.
+// The window owns every control; the pointers are valid while the window lives.
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPlainTextEdit;
+class QProgressBar;
+class QRadioButton;
+class QToolButton;
+class QTreeWidget;
+class QWidget;
+
+struct MainControls {
+  QWidget* Form;  // owner of the modal windows the commands open
+  QRadioButton *rb1, *rb2, *rb3, *rb4, *rb5;
+  QLineEdit *editRate, *editHH, *editWW, *editH, *editW, *editQH, *editQW;
+  QRadioButton *rbname1, *rbname2;
+  QLineEdit *Edit2, *ePath;
+  QToolButton *BtnSF, *SpeedButton1, *SpeedButton2;
+  QProgressBar* ProgressBar1;
+  QPlainTextEdit* Memo1;
+  QTreeWidget* ShellTreeView1;
+  QListWidget* FileListBox1;
+  QLabel *Image1, *LabFile;
+};
