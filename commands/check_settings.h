@@ -1,0 +1,11 @@
+#pragma once
+// Pre-flight checks shared by both commands.
+#include <optional>
+#include <string>
+
+#include "commands/output_path.h"
+
+// The message of the first failing check, or nothing when the command may go on.
+// entry_count is the number of listed files, list_folder the list's folder.
+std::optional<std::string> FirstFailedCheck(int entry_count, const NamingSettings& naming,
+                                            const std::string& list_folder);
