@@ -295,6 +295,7 @@ QGroupBox* TFormMain::CreateLogGroup() {
   ProgressBar1->setAccessibleName(group->title());
   Memo1 = Named(new QPlainTextEdit(group), "Memo1");
   Memo1->setReadOnly(true);
+  Memo1->setTabChangesFocus(true);  // Tab leaves the log instead of staying in it
   Memo1->setFrameShape(QFrame::NoFrame);
   Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
   Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);

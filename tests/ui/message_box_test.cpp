@@ -4,6 +4,7 @@
 #include <QClipboard>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -113,6 +114,40 @@ TEST(MessageBox, OnlyTheErrorBoxHasAnIcon) {
     for (const QLabel* label : dialog.findChildren<QLabel*>()) pictures += !label->pixmap().isNull();
     EXPECT_EQ(pictures, kind == BoxKind::bkError ? 1 : 0);
   }
+}
+
+TEST(MessageBox, DefaultPresenterShowsAModalCentredBoxUntilOkIsPressed) {
+  SetBoxPresenter(nullptr);
+  QString seen_title;
+  QPoint seen_centre;
+  bool was_modal = false;
+  QTimer::singleShot(0, [&] {
+    QWidget* box = QApplication::activeModalWidget();
+    ASSERT_NE(box, nullptr);
+    was_modal = true;
+    seen_title = box->windowTitle();
+    seen_centre = box->frameGeometry().center();
+    QTest::keyClick(box, Qt::Key_Return);
+  });
+  ShowMessage(QStringLiteral("最大尺寸为1000！"));  // returns only once the box is closed
+  EXPECT_TRUE(was_modal);
+  EXPECT_EQ(seen_title, "Tessarine V2.0");
+  const QPoint screen_centre = QGuiApplication::primaryScreen()->availableGeometry().center();
+  EXPECT_LE((seen_centre - screen_centre).manhattanLength(), 2);
+  EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+}
+
+TEST(MessageBox, LongTextWrapsAtHalfTheScreenWidth) {
+  MessageDialog dialog(BoxRequest{BoxKind::bkMessage, ApplicationTitle(), QString("未选择jpg文件 ").repeated(80)});
+  dialog.show();
+  const int half_screen = QGuiApplication::primaryScreen()->geometry().width() / 2;
+  const QLabel* text = nullptr;
+  for (const QLabel* label : dialog.findChildren<QLabel*>())
+    if (!label->text().isEmpty()) text = label;
+  ASSERT_NE(text, nullptr);
+  EXPECT_LE(text->width(), half_screen);
+  EXPECT_GT(text->width(), half_screen * 3 / 4);  // wrapped near the limit, not much earlier
+  EXPECT_GT(text->height(), 3 * text->fontMetrics().height());
 }
 
 }  // namespace
