@@ -1,0 +1,81 @@
+#pragma once
+// The folder tree: the folder namespace from the desktop down, folders only. Its one output is
+// the path string of the selected node; OnChange reports every move of the selection.
+#include <QTreeWidget>
+#include <QTreeWidgetItem>
+
+#include "ui/folder_namespace.h"
+
+class QMenu;
+
+// A node of the tree; owns its FolderItem and remembers whether its children were listed.
+class FolderNode : public QTreeWidgetItem {
+ public:
+  explicit FolderNode(FolderItem item);
+  const FolderItem& Item() const { return item_; }
+  void SetItem(FolderItem item) { item_ = std::move(item); }
+  bool Populated() const { return populated_; }
+  void SetPopulated(bool populated) { populated_ = populated; }
+  // The node's identity from the top node down, for finding it again after a refresh.
+  QString IdentityPath() const;
+
+ private:
+  FolderItem item_;
+  bool populated_ = false;
+};
+
+class ShellTreeView : public QTreeWidget {
+  Q_OBJECT
+ public:
+  enum class Command { cmOpen, cmRename, cmTrash, cmRefresh };
+
+  explicit ShellTreeView(QWidget* parent = nullptr,
+                         FolderNamespace folder_namespace = FolderNamespace());
+
+  // Empties the tree, adds the desktop node, lists its level, expands and selects it; the
+  // selection fires OnChange. Connect OnChange first.
+  void Fill();
+
+  // The path string of the selected node ("" when none). While a node's context menu is
+  // open, that node counts as the selected one.
+  QString SelectedPath() const;
+  FolderNode* Selected() const;
+  FolderNode* TopNode() const;
+  FolderNode* NodeAt(const QModelIndex& index) const;
+  // Finds the node that shows the file-system folder at path, expanding (and so listing) the
+  // nodes on the way; nullptr when the path is not under the desktop, the home folder or the
+  // file-system root.
+  FolderNode* FindFolderNode(const QString& path);
+
+  // Lists the node's children anew; keeps expanded nodes expanded and the selection.
+  void RefreshNode(FolderNode* node);
+  // Renames the node's folder on disk. Throws "Rename to <name> failed" when refused.
+  void RenameNode(FolderNode* node, const QString& new_name);
+  // Runs one command of the context menu on node, as if chosen from its menu.
+  void RunCommand(FolderNode* node, Command command);
+  // Opens the context menu of node at global position pos (modal until closed).
+  void ShowContextMenu(FolderNode* node, const QPoint& pos);
+
+  const FolderNamespace& Namespace() const { return namespace_; }
+
+ signals:
+  // Fires synchronously whenever the selection moves to another node; never on right-click.
+  void OnChange(FolderNode* node);
+
+ protected:
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
+
+ private:
+  void Populate(FolderNode* node);
+  void SetUpNode(FolderNode* node);
+  void NodeExpanded(QTreeWidgetItem* item);
+  void CurrentChanged(QTreeWidgetItem* current, QTreeWidgetItem* previous);
+  void RebasePaths(FolderNode* node, const QString& old_path, const QString& new_path);
+
+  FolderNamespace namespace_;
+  FolderNode* menu_node_ = nullptr;
+  bool quiet_ = false;  // no OnChange while the tree rebuilds itself
+};
