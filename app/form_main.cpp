@@ -1,6 +1,7 @@
 #include "app/form_main.h"
 
 #include <QCloseEvent>
+#include <QDesktopServices>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -14,10 +15,13 @@
 #include <QSplitter>
 #include <QToolButton>
 #include <QTreeWidget>
+#include <QUrl>
 #include <QVBoxLayout>
 
 #include "app/glyphs.h"
+#include "ui/form_about.h"
 #include "ui/guarded.h"
+#include "ui/home_page.h"
 #include "ui/message_box.h"
 #include "ui/text_conversions.h"
 
@@ -457,5 +461,12 @@ void TFormMain::SpeedButton1Click() {}
 void TFormMain::SpeedButton2Click() {}
 void TFormMain::ShellTreeView1Change() {}
 void TFormMain::FileListBox1Change() {}
-void TFormMain::BTNAboutClick() {}
-void TFormMain::BTNHomePageClick() {}
+void TFormMain::BTNAboutClick() {
+  TFormAbout FormAbout(this);  // made for this opening only, freed on every path
+  FormAbout.exec();
+}
+
+// Whether a browser took the address is not checked: without one nothing happens.
+void TFormMain::BTNHomePageClick() {
+  QDesktopServices::openUrl(QUrl(QString::fromLatin1(kHomePageUrl)));
+}

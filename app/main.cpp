@@ -3,10 +3,13 @@
 
 #include "app/form_main.h"
 #include "engine/display_depth.h"
+#include "ui/app_icon.h"
 #include "ui/guarded.h"
 
 int main(int argc, char** argv) {
   TApplication app(argc, argv);
+  QApplication::setWindowIcon(TessarineIcon());
+  QGuiApplication::setDesktopFileName(QString::fromLatin1(kDesktopFileName));
   if (const QScreen* screen = QGuiApplication::primaryScreen()) SetDisplayDepth(screen->depth());
   auto* form = new TFormMain;
   form->setAttribute(Qt::WA_DeleteOnClose);  // closing frees the window and ends the loop
