@@ -1,0 +1,133 @@
+#include "engine/jpeg_glue.h"
+
+#include <algorithm>
+#include <new>
+
+#include <jerror.h>
+
+#include "engine/errors.h"
+
+namespace {
+
+constexpr std::size_t kStep = 4096;
+
+[[noreturn]] void RaiseCodecError(j_common_ptr c) {
+  std::longjmp(static_cast<ErrorManager*>(c->err)->jump, 1);
+}
+
+// The fixed template: fatal conditions jump back, warnings and traces stay silent.
+void InitErrorManager(ErrorManager& err) {
+  err.error_exit = RaiseCodecError;
+  err.emit_message = [](j_common_ptr, int) {};
+  err.output_message = [](j_common_ptr) {};
+  err.format_message = [](j_common_ptr, char* buffer) { buffer[0] = '\0'; };
+  err.reset_error_mgr = [](j_common_ptr c) {
+    c->err->num_warnings = 0;
+    c->err->msg_code = 0;
+  };
+  err.trace_level = 0;
+  err.jpeg_message_table = nullptr;
+  err.last_jpeg_message = 0;
+  err.addon_message_table = nullptr;
+}
+
+boolean FillInputBuffer(j_decompress_ptr c) {
+  auto* source = static_cast<SourceManager*>(c->src);
+  if (source->position >= source->size) {
+    if (source->position == 0) ERREXIT(c, JERR_INPUT_EMPTY);
+    static const JOCTET kEndOfImage[2] = {0xFF, JPEG_EOI};
+    source->next_input_byte = kEndOfImage;
+    source->bytes_in_buffer = 2;
+    return TRUE;
+  }
+  const std::size_t n = std::min(kStep, source->size - source->position);
+  source->next_input_byte = source->data + source->position;
+  source->bytes_in_buffer = n;
+  source->position += n;
+  return TRUE;
+}
+
+void SkipInputData(j_decompress_ptr c, long count) {
+  if (count <= 0) return;
+  jpeg_source_mgr* source = c->src;
+  while (count > static_cast<long>(source->bytes_in_buffer)) {
+    count -= static_cast<long>(source->bytes_in_buffer);
+    source->fill_input_buffer(c);
+  }
+  source->next_input_byte += count;
+  source->bytes_in_buffer -= static_cast<std::size_t>(count);
+}
+
+// Appends n buffered bytes; a vector that cannot grow leaves through error_exit, after the
+// C++ handler has finished (a longjmp must not leave a catch block).
+void Append(j_compress_ptr c, std::size_t n) {
+  auto* destination = static_cast<DestinationManager*>(c->dest);
+  bool grown = true;
+  try {
+    destination->out->insert(destination->out->end(), destination->buffer,
+                             destination->buffer + n);
+  } catch (const std::bad_alloc&) {
+    grown = false;
+  }
+  if (!grown) {
+    static_cast<ErrorManager*>(c->err)->out_of_memory =
+        "Out of memory while expanding memory stream";
+    c->err->error_exit(reinterpret_cast<j_common_ptr>(c));
+  }
+}
+
+void InitDestination(j_compress_ptr c) {
+  auto* destination = static_cast<DestinationManager*>(c->dest);
+  destination->next_output_byte = destination->buffer;
+  destination->free_in_buffer = kStep;
+}
+
+boolean EmptyOutputBuffer(j_compress_ptr c) {
+  Append(c, kStep);
+  InitDestination(c);
+  return TRUE;
+}
+
+void TermDestination(j_compress_ptr c) { Append(c, kStep - c->dest->free_in_buffer); }
+
+}  // namespace
+
+void ThrowCodecFailure(const ErrorManager& err) {
+  if (err.out_of_memory != nullptr) throw OutOfMemoryError(err.out_of_memory);
+  if (err.msg_code == JERR_OUT_OF_MEMORY) throw OutOfMemoryError();
+  throw JpegCodecError(err.msg_code);
+}
+
+Decompressor::Decompressor() {
+  InitErrorManager(err);
+  info.err = &err;
+}
+
+Compressor::Compressor() {
+  InitErrorManager(err);
+  info.err = &err;
+}
+
+void AttachSource(Decompressor& jpeg, std::span<const std::uint8_t> bytes) {
+  SourceManager& source = jpeg.source;
+  source.data = bytes.data();
+  source.size = bytes.size();
+  source.position = 0;
+  source.next_input_byte = nullptr;
+  source.bytes_in_buffer = 0;
+  source.init_source = [](j_decompress_ptr) {};
+  source.fill_input_buffer = FillInputBuffer;
+  source.skip_input_data = SkipInputData;
+  source.resync_to_restart = jpeg_resync_to_restart;
+  source.term_source = [](j_decompress_ptr) {};
+  jpeg.info.src = &source;
+}
+
+void AttachDestination(Compressor& jpeg, std::vector<std::uint8_t>& out) {
+  DestinationManager& destination = jpeg.destination;
+  destination.out = &out;
+  destination.init_destination = InitDestination;
+  destination.empty_output_buffer = EmptyOutputBuffer;
+  destination.term_destination = TermDestination;
+  jpeg.info.dest = &destination;
+}

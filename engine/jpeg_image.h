@@ -1,0 +1,85 @@
+#pragma once
+// A JPEG picture: keeps the file's bytes as read, reports its size from the frame header,
+// decodes on first need, encodes when saved (a loaded picture is never re-encoded).
+#include <cstdint>
+#include <functional>
+#include <iosfwd>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/errors.h"
+#include "engine/raster.h"
+
+// The encoded picture, shared between images (the shared_ptr's count is its RefCount).
+struct EncodedJpeg {
+  std::optional<std::vector<std::uint8_t>> Bytes;  // absent in a new record
+  std::int32_t Width = 0;
+  std::int32_t Height = 0;
+  bool IsGray = false;
+};
+
+struct JpegSettings {
+  std::uint8_t Quality = 90;
+  bool ForceGray = false;
+  bool FastDecode = false;
+  RasterFormat OutputFormat = rf24Bit;
+  bool ShowScans = false;
+  bool WriteProgressive = false;
+  std::uint8_t ScaleShift = 0;
+  bool BlockSmoothing = true;
+};
+
+// rf8Bit on a display of 8 bits per pixel or fewer, else rf24Bit.
+RasterFormat ChooseOutputFormat();
+// The settings every new image copies; OutputFormat is chosen once, at the first call.
+JpegSettings& DefaultJpegSettings();
+
+class JpegImage : public Graphic {
+ public:
+  JpegImage();
+  ~JpegImage() override;
+  JpegImage(const JpegImage&) = delete;
+  JpegImage& operator=(const JpegImage&) = delete;
+
+  // Reads the whole file and its header. Throws FileError ("Cannot open file ..."),
+  // JpegCodecError, OutOfMemoryError.
+  void LoadFile(const std::string& path);
+  // Takes every byte from the stream's position to its end ("Stream read error").
+  void LoadStream(std::istream& stream);
+
+  // The decoded raster's size once there is one, else the frame header's.
+  std::int32_t Width() const;
+  std::int32_t Height() const;
+  bool IsGray() const { return encoded_->IsGray; }
+
+  // Decoded on the first call; a failed decode keeps the raster as it stood and later
+  // calls return it without a new error. Throws JpegCodecError, OutOfMemoryError.
+  Raster& DecodedRaster();
+  void DrawTo(RasterCanvas& canvas, const Rect& rect) override;
+
+  void AssignRaster(const Raster& raster);  // shares its pixels; encodes only when saved
+  void AssignJpeg(const JpegImage& other);  // shares other's encoded data (and decoded raster)
+
+  // Encodes first when there are no bytes; writes them in one write ("Stream write error").
+  void SaveStream(std::ostream& stream);
+  // Creates (replaces) the file before encoding. Throws FileError ("Cannot create file ..."),
+  // JpegCodecError, OutOfMemoryError.
+  void SaveFile(const std::string& path);
+
+  JpegSettings& Settings() { return settings_; }
+  const EncodedJpeg& Encoded() const { return *encoded_; }
+  void SetOnChange(std::function<void()> on_change) { on_change_ = std::move(on_change); }
+
+ private:
+  void TakeBytes(std::vector<std::uint8_t> bytes);
+  const std::vector<std::uint8_t>& EncodedBytes();
+  void Changed();
+
+  std::shared_ptr<EncodedJpeg> encoded_;
+  std::unique_ptr<Raster> decoded_;
+  JpegSettings settings_;
+  bool palette_modified_ = false;
+  std::function<void()> on_change_;
+};

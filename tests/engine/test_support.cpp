@@ -1,0 +1,138 @@
+#include "tests/engine/test_support.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+
+#include <jpeglib.h>
+
+std::string Corpus(const std::string& relative) {
+  return std::string(TESSARINE_CORPUS_DIR) + "/" + relative;
+}
+
+TempDir::TempDir() {
+  std::string pattern = (fs::temp_directory_path() / "tessarine-engine-XXXXXX").string();
+  if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+  path_ = pattern;
+}
+
+TempDir::~TempDir() {
+  std::error_code ignored;
+  fs::remove_all(path_, ignored);
+}
+
+std::vector<std::uint8_t> ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void WriteBytes(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+void RunTool(const std::string& command, bool warnings_allowed) {
+  const int status = std::system((command + (warnings_allowed ? " 2>/dev/null" : "")).c_str());
+  ASSERT_TRUE(WIFEXITED(status)) << command;
+  const int code = WEXITSTATUS(status);
+  EXPECT_TRUE(code == 0 || (warnings_allowed && code == 2)) << command << " exited " << code;
+}
+
+namespace {
+std::uint32_t Le32(const std::vector<std::uint8_t>& b, std::size_t at) {
+  return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (std::uint32_t{b[at + 3]} << 24);
+}
+}  // namespace
+
+Bmp ReadBmp(const std::string& path) {
+  const std::vector<std::uint8_t> file = ReadBytes(path);
+  Bmp bmp;
+  if (file.size() < 54 || file[0] != 'B' || file[1] != 'M') return bmp;
+  const std::uint32_t offset = Le32(file, 10);
+  const std::uint32_t header = Le32(file, 14);
+  bmp.width = static_cast<int>(Le32(file, 18));
+  bmp.height = static_cast<int>(Le32(file, 22));
+  bmp.bits = file[28];
+  if (bmp.bits == 8) {
+    std::uint32_t colours = Le32(file, 46);
+    if (colours == 0) colours = 256;
+    for (std::uint32_t i = 0; i < colours; ++i) {
+      const std::size_t at = 14 + header + 4 * i;
+      bmp.table.push_back({file[at + 2], file[at + 1], file[at]});
+    }
+  }
+  bmp.pixels.assign(file.begin() + offset, file.end());
+  return bmp;
+}
+
+const std::uint8_t* Bmp::Row(int r) const {
+  const int stride = (width * bits + 31) / 32 * 4;
+  return pixels.data() + static_cast<std::size_t>(height - 1 - r) * stride;
+}
+
+void WritePpm(const std::string& path, const Raster& raster) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << "P6\n" << raster.Width() << ' ' << raster.Height() << "\n255\n";
+  for (int y = 0; y < raster.Height(); ++y) {
+    for (int x = 0; x < raster.Width(); ++x) {
+      const RgbColour c = PixelAt(raster, x, y);
+      out.put(static_cast<char>(c.Red)).put(static_cast<char>(c.Green)).put(static_cast<char>(c.Blue));
+    }
+  }
+}
+
+void FillPattern(Raster& raster, int width, int height, unsigned seed) {
+  raster.SetWidth(width);
+  raster.SetHeight(height);
+  raster.SetFormat(rf24Bit);
+  unsigned state = seed;
+  for (int y = 0; y < height; ++y) {
+    std::uint8_t* row = raster.RowAddress(y);
+    for (int x = 0; x < width; ++x) {
+      state = state * 1103515245u + 12345u;
+      const unsigned noise = (state >> 16) & 0x1F;
+      row[3 * x] = static_cast<std::uint8_t>(x * 7 + noise);
+      row[3 * x + 1] = static_cast<std::uint8_t>(y * 5 + noise);
+      row[3 * x + 2] = static_cast<std::uint8_t>((x + y) * 3 + noise);
+    }
+  }
+}
+
+RgbColour PixelAt(const Raster& raster, int x, int y) {
+  const std::uint8_t* row = raster.RowAddress(y);
+  if (raster.BitsPerPixel() == 8) return raster.ColorTable().at(row[x]);
+  return {row[3 * x + 2], row[3 * x + 1], row[3 * x]};
+}
+
+std::vector<std::uint8_t> SolidJpeg(int components, int in_space, int jpeg_space,
+                                    const std::vector<std::uint8_t>& samples) {
+  jpeg_compress_struct info{};
+  jpeg_error_mgr err{};
+  info.err = jpeg_std_error(&err);
+  jpeg_create_compress(&info);
+  unsigned char* buffer = nullptr;
+  unsigned long size = 0;
+  jpeg_mem_dest(&info, &buffer, &size);
+  info.image_width = 16;
+  info.image_height = 16;
+  info.input_components = components;
+  info.in_color_space = static_cast<J_COLOR_SPACE>(in_space);
+  jpeg_set_defaults(&info);
+  jpeg_set_colorspace(&info, static_cast<J_COLOR_SPACE>(jpeg_space));
+  jpeg_start_compress(&info, TRUE);
+  std::vector<JSAMPLE> row(16 * static_cast<std::size_t>(components));
+  for (std::size_t i = 0; i < row.size(); ++i) row[i] = samples[i % samples.size()];
+  while (info.next_scanline < info.image_height) {
+    JSAMPROW rows[1] = {row.data()};
+    jpeg_write_scanlines(&info, rows, 1);
+  }
+  jpeg_finish_compress(&info);
+  jpeg_destroy_compress(&info);
+  std::vector<std::uint8_t> bytes(buffer, buffer + size);
+  std::free(buffer);
+  return bytes;
+}

@@ -1,0 +1,52 @@
+#pragma once
+// Shared helpers of the engine tests: a temporary folder, files, the libjpeg-turbo tools
+// as oracles, BMP and PPM images, and JPEGs of unusual colour models written by libjpeg.
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "engine/raster.h"
+
+namespace fs = std::filesystem;
+
+std::string Corpus(const std::string& relative);  // path under TESSARINE_CORPUS_DIR
+
+// A fresh folder under the system's temporary folder, removed with everything in it.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  std::string operator/(const std::string& name) const { return (path_ / name).string(); }
+  const fs::path& Path() const { return path_; }
+
+ private:
+  fs::path path_;
+};
+
+std::vector<std::uint8_t> ReadBytes(const std::string& path);
+void WriteBytes(const std::string& path, const std::vector<std::uint8_t>& bytes);
+// Fails the test unless the command exits 0 (or 2, a libjpeg tool's warning, when allowed).
+void RunTool(const std::string& command, bool warnings_allowed = false);
+
+// The pixels of a BMP as djpeg writes it: rows bottom-up, padded to 4 bytes.
+struct Bmp {
+  int width = 0, height = 0, bits = 0;
+  std::vector<RgbColour> table;  // 8-bit files
+  std::vector<std::uint8_t> pixels;
+  const std::uint8_t* Row(int r) const;  // image row r, 0 = top
+};
+Bmp ReadBmp(const std::string& path);
+
+// Raster pixels as an RGB binary PPM that cjpeg reads.
+void WritePpm(const std::string& path, const Raster& raster);
+// A 24-bit raster filled from a seed, every pixel different enough to exercise the codec.
+void FillPattern(Raster& raster, int width, int height, unsigned seed);
+RgbColour PixelAt(const Raster& raster, int x, int y);  // through the table for 8 bits
+
+// A JPEG of `components` components written by libjpeg with the given colour space, every
+// pixel the same stored sample values.
+std::vector<std::uint8_t> SolidJpeg(int components, int in_space, int jpeg_space,
+                                    const std::vector<std::uint8_t>& samples);
