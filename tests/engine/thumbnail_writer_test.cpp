@@ -1,0 +1,152 @@
+#include "engine/thumbnail_writer.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <fstream>
+
+#include "engine/jpeg_image.h"
+#include "engine/size_rules.h"
+#include "engine/stretch.h"
+#include "tests/engine/test_support.h"
+
+namespace {
+
+class ThumbnailWriterTest : public ::testing::Test {
+ protected:
+  // A copy of a corpus file in the temporary folder.
+  std::string Source(const std::string& corpus_file, const std::string& name = "photo.jpg") {
+    fs::copy_file(Corpus(corpus_file), dir / name);
+    return dir / name;
+  }
+  void Make(const std::string& source, const std::string& dest, ThumbnailParams p) {
+    MakeThumbnail(source, dest, p.Mode, p.Percent, p.Height, p.Width, log);
+  }
+  TempDir dir;
+  std::vector<std::string> lines;
+  CallbackLogSink log{[this](const std::string& line) { lines.push_back(line); }};
+};
+
+// The thumbnail built without the engine: djpeg's full decode, the pick rule, cjpeg.
+std::vector<std::uint8_t> Reference(const TempDir& dir, const std::string& source, int w, int h) {
+  RunTool("djpeg -dct float -bmp -outfile " + (dir / "full.bmp") + " " + source);
+  const Bmp full = ReadBmp(dir / "full.bmp");
+  std::ofstream ppm(dir / "thumb.ppm", std::ios::binary);
+  ppm << "P6\n" << w << ' ' << h << "\n255\n";
+  for (int y = 0; y < h; ++y) {
+    const std::uint8_t* row = full.Row(NearestPick(y, h, full.height));
+    for (int x = 0; x < w; ++x) {
+      const std::uint8_t* p = row + 3 * NearestPick(x, w, full.width);
+      ppm.put(static_cast<char>(p[2])).put(static_cast<char>(p[1])).put(static_cast<char>(p[0]));
+    }
+  }
+  ppm.close();
+  RunTool("cjpeg -dct float -quality 90 -baseline -outfile " + (dir / "ref.jpg") + " " + (dir / "thumb.ppm"));
+  return ReadBytes(dir / "ref.jpg");
+}
+
+}  // namespace
+
+TEST_F(ThumbnailWriterTest, HalfSizeMatchesAnIndependentReference) {
+  struct Case {
+    const char* file;
+    int w, h;
+  };
+  for (Case c : {Case{"small/ljt-testorig.jpg", 114, 74}, Case{"small/jd-tower.jpg", 256, 256}}) {
+    SCOPED_TRACE(c.file);
+    const std::string source = Source(c.file, fs::path(c.file).filename().string());
+    const std::string dest = dir / "tb.jpg";
+    lines.clear();
+    Make(source, dest, {tmPercent, 50, 0, 0});
+    EXPECT_EQ(lines, std::vector<std::string>{"缩略图生成:" + source + "-->" + dest});
+    JpegImage thumb;
+    thumb.LoadFile(dest);
+    EXPECT_EQ(thumb.Width(), c.w);
+    EXPECT_EQ(thumb.Height(), c.h);
+    EXPECT_EQ(ReadBytes(dest), Reference(dir, source, c.w, c.h));
+  }
+}
+
+TEST_F(ThumbnailWriterTest, RefusalLeavesAnExistingDestUntouched) {
+  const std::string source = Source("small/ljt-testorig.jpg");
+  const std::string dest = dir / "tb.jpg";
+  WriteBytes(dest, {1, 2, 3});
+  Make(source, dest, {tmByWidth, 0, 0, 227});
+  EXPECT_EQ(lines, std::vector<std::string>{"缩略图失败：" + source + "只能缩小！"});
+  EXPECT_EQ(ReadBytes(dest), (std::vector<std::uint8_t>{1, 2, 3}));
+}
+
+TEST_F(ThumbnailWriterTest, ZeroSideGivesAnEmptyFileAndTheMadeLine) {
+  const std::string source = Source("small/jd-jpg-size-33x33.jpg");
+  const std::string dest = dir / "tb.jpg";
+  Make(source, dest, {tmPercent, 1, 0, 0});
+  ASSERT_TRUE(fs::exists(dest));
+  EXPECT_EQ(fs::file_size(dest), 0u);
+  EXPECT_EQ(lines, std::vector<std::string>{"缩略图生成:" + source + "-->" + dest});
+}
+
+TEST_F(ThumbnailWriterTest, GreySourceGivesColourFileWithEqualChannels) {
+  const std::string source = Source("small/jd-tower_grayscale.jpg");
+  const std::string dest = dir / "tb.jpg";
+  Make(source, dest, {tmMaxBox, 0, 100, 100});
+  JpegImage thumb;
+  thumb.LoadFile(dest);
+  EXPECT_FALSE(thumb.IsGray());
+  const Raster& raster = thumb.DecodedRaster();
+  ASSERT_EQ(raster.GetFormat(), rf24Bit);
+  ASSERT_EQ(raster.Width(), 100);
+  for (int y = 0; y < raster.Height(); ++y)
+    for (int x = 0; x < raster.Width(); ++x) {
+      const RgbColour c = PixelAt(raster, x, y);
+      ASSERT_TRUE(c.Red == c.Green && c.Green == c.Blue) << x << "," << y;
+    }
+}
+
+TEST_F(ThumbnailWriterTest, NonJpegRaisesAndLeavesNoFile) {
+  RunTool("ppmmake blue 20 20 | pnmtopng > " + (dir / "fake.jpg"));
+  const std::string dest = dir / "tb.jpg";
+  try {
+    Make(dir / "fake.jpg", dest, {tmPercent, 50, 0, 0});
+    ADD_FAILURE();
+  } catch (const JpegCodecError& e) {
+    EXPECT_STREQ(e.what(), "JPEG error #53");
+  }
+  EXPECT_FALSE(fs::exists(dest));
+  EXPECT_TRUE(lines.empty());
+}
+
+TEST_F(ThumbnailWriterTest, ExistingDestIsReplacedAndSourceNeverChanges) {
+  const std::string source = Source("small/jd-tower.jpg");
+  const std::vector<std::uint8_t> before = ReadBytes(source);
+  struct stat old_status {};
+  ASSERT_EQ(::stat(source.c_str(), &old_status), 0);
+  const std::string dest = dir / "tb.jpg";
+  WriteBytes(dest, std::vector<std::uint8_t>(100000, 7));
+  Make(source, dest, {tmCustom, 0, 20, 30});
+  JpegImage thumb;
+  thumb.LoadFile(dest);
+  EXPECT_EQ(thumb.Width(), 30);
+  EXPECT_EQ(thumb.Height(), 20);
+  struct stat new_status {};
+  ASSERT_EQ(::stat(source.c_str(), &new_status), 0);
+  EXPECT_EQ(ReadBytes(source), before);
+  EXPECT_EQ(new_status.st_mtim.tv_sec, old_status.st_mtim.tv_sec);
+  EXPECT_EQ(new_status.st_mtim.tv_nsec, old_status.st_mtim.tv_nsec);
+}
+
+TEST_F(ThumbnailWriterTest, DestThroughSymlinkedFolderToSourceIsRefused) {
+  fs::create_directory(dir.Path() / "photos");
+  const std::string source = Source("small/ljt-testorig.jpg", "photos/a.jpg");
+  fs::create_directory_symlink(dir.Path() / "photos", dir.Path() / "out");
+  const std::vector<std::uint8_t> before = ReadBytes(source);
+  const std::string dest = dir / "out/a.jpg";
+  try {
+    Make(source, dest, {tmPercent, 50, 0, 0});
+    ADD_FAILURE();
+  } catch (const FileError& e) {
+    EXPECT_EQ(std::string(e.what()),
+              "Cannot create file \"" + dest + "\". The destination is the source file itself");
+  }
+  EXPECT_EQ(ReadBytes(source), before);
+  EXPECT_TRUE(lines.empty());
+}
