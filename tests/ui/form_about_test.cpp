@@ -1,36 +1,17 @@
 #include "ui/form_about.h"
 
 #include <QApplication>
-#include <QDesktopServices>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
-#include <QUrl>
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <vector>
 
+#include "tests/url_recorder.h"
 #include "ui/hyperlink_label.h"
-
-// Stands in for the desktop's browser and mail program: records what the links ask to open.
-class UrlRecorder : public QObject {
-  Q_OBJECT
- public:
-  UrlRecorder() {
-    QDesktopServices::setUrlHandler("https", this, "Record");
-    QDesktopServices::setUrlHandler("mailto", this, "Record");
-  }
-  ~UrlRecorder() override {
-    QDesktopServices::unsetUrlHandler("https");
-    QDesktopServices::unsetUrlHandler("mailto");
-  }
-  std::vector<QUrl> opened;
- public slots:
-  void Record(const QUrl& url) { opened.push_back(url); }
-};
 
 namespace {
 
@@ -143,5 +124,3 @@ TEST(FormAbout, LinksOpenTheirAddressesThroughTheDesktopAndTurnBrown) {
 }
 
 }  // namespace
-
-#include "form_about_test.moc"
