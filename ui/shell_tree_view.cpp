@@ -98,8 +98,14 @@ ShellTreeView::ShellTreeView(QWidget* parent, FolderNamespace folder_namespace)
   connect(this, &QTreeWidget::currentItemChanged, this, &ShellTreeView::CurrentChanged);
 }
 
+ShellTreeView::~ShellTreeView() {
+  // Items die with the base class; their last selection moves must not reach this class.
+  disconnect(this, &QTreeWidget::currentItemChanged, this, &ShellTreeView::CurrentChanged);
+}
+
 void ShellTreeView::Fill() {
   quiet_ = true;
+  setCurrentItem(nullptr);  // while the old nodes are whole
   clear();
   quiet_ = false;
   auto* top = new FolderNode(namespace_.Desktop());
@@ -292,6 +298,12 @@ void ShellTreeView::RunCommand(FolderNode* node, Command command) {
     case Command::cmTrash:
       namespace_.MoveToTrash(item);
       if (menu_node_ == node) menu_node_ = nullptr;
+      // Taken out whole first: a selection that moves away still sees a complete node.
+      if (QTreeWidgetItem* parent = node->parent()) {
+        parent->removeChild(node);
+      } else {
+        takeTopLevelItem(indexOfTopLevelItem(node));
+      }
       delete node;
       break;
     case Command::cmRefresh:

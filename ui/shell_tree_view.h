@@ -31,6 +31,7 @@ class ShellTreeView : public QTreeWidget {
 
   explicit ShellTreeView(QWidget* parent = nullptr,
                          FolderNamespace folder_namespace = FolderNamespace());
+  ~ShellTreeView() override;
 
   // Empties the tree, adds the desktop node, lists its level, expands and selects it; the
   // selection fires OnChange. Connect OnChange first.

@@ -187,10 +187,14 @@ TEST_F(ShellTreeViewTest, RightClickMenuActsOnItsNodeWithoutMovingTheSelection) 
 TEST_F(ShellTreeViewTest, MovingToTheTrashRemovesFolderAndNode) {
   tree_->Fill();
   FolderNode* top = tree_->TopNode();
+  tree_->setCurrentItem(Child(top, "empty"));
+  changes_ = 0;
   tree_->RunCommand(Child(top, "empty"), ShellTreeView::Command::cmTrash);
   EXPECT_FALSE(QDir(Desktop() + "/empty").exists());
   EXPECT_TRUE(QDir(Home() + "/.local/share/Trash/files/empty").exists());
   EXPECT_EQ(Child(top, "empty"), nullptr);
+  EXPECT_EQ(changes_, 1);  // the selection moved to a neighbour
+  EXPECT_TRUE(QDir(tree_->SelectedPath()).exists());
 }
 
 TEST_F(ShellTreeViewTest, StartUpListsTheDesktopJpegFiles) {
