@@ -26,4 +26,5 @@ JpegHeader ReadJpegHeader(std::span<const std::uint8_t> bytes);
 bool DecodeJpeg(std::span<const std::uint8_t> bytes, const JpegSettings& settings, Raster& out);
 
 // Encodes a raster of at least 1 x 1 pixels as a baseline JFIF stream appended to out.
-void EncodeJpeg(const Raster& picture, const JpegSettings& settings, std::vector<std::uint8_t>& out);
+void EncodeJpeg(const Raster& picture, const JpegSettings& settings,
+                std::vector<std::uint8_t>& out);

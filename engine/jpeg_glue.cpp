@@ -64,8 +64,7 @@ void Append(j_compress_ptr c, std::size_t n) {
   auto* destination = static_cast<DestinationManager*>(c->dest);
   bool grown = true;
   try {
-    destination->out->insert(destination->out->end(), destination->buffer,
-                             destination->buffer + n);
+    destination->out->insert(destination->out->end(), destination->buffer, destination->buffer + n);
   } catch (const std::bad_alloc&) {
     grown = false;
   }
@@ -88,7 +87,9 @@ boolean EmptyOutputBuffer(j_compress_ptr c) {
   return TRUE;
 }
 
-void TermDestination(j_compress_ptr c) { Append(c, kStep - c->dest->free_in_buffer); }
+void TermDestination(j_compress_ptr c) {
+  Append(c, kStep - c->dest->free_in_buffer);
+}
 
 }  // namespace
 
@@ -121,6 +122,7 @@ void AttachSource(Decompressor& jpeg, std::span<const std::uint8_t> bytes) {
   source.resync_to_restart = jpeg_resync_to_restart;
   source.term_source = [](j_decompress_ptr) {};
   jpeg.info.src = &source;
+  jpeg.info.mem->max_memory_to_use = 0;  // all it asks for is available: no temporary files
 }
 
 void AttachDestination(Compressor& jpeg, std::vector<std::uint8_t>& out) {
@@ -130,4 +132,5 @@ void AttachDestination(Compressor& jpeg, std::vector<std::uint8_t>& out) {
   destination.empty_output_buffer = EmptyOutputBuffer;
   destination.term_destination = TermDestination;
   jpeg.info.dest = &destination;
+  jpeg.info.mem->max_memory_to_use = 0;
 }

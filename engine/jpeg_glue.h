@@ -55,5 +55,6 @@ struct Compressor {
 };
 
 // Call after jpeg_create_*: the source reads bytes from offset 0; the destination appends.
+// Both also lift the library's memory limit, so it never wants temporary files.
 void AttachSource(Decompressor& jpeg, std::span<const std::uint8_t> bytes);
 void AttachDestination(Compressor& jpeg, std::vector<std::uint8_t>& out);

@@ -33,7 +33,9 @@ class FileDescriptor {
   int fd_;
 };
 
-std::string SystemText(int error) { return std::strerror(error); }
+std::string SystemText(int error) {
+  return std::strerror(error);
+}
 
 std::vector<std::uint8_t> Buffer(std::size_t size) {
   try {
@@ -47,7 +49,9 @@ std::vector<std::uint8_t> Buffer(std::size_t size) {
 
 }  // namespace
 
-RasterFormat ChooseOutputFormat() { return DisplayDepth() <= 8 ? rf8Bit : rf24Bit; }
+RasterFormat ChooseOutputFormat() {
+  return DisplayDepth() <= 8 ? rf8Bit : rf24Bit;
+}
 
 JpegSettings& DefaultJpegSettings() {
   static JpegSettings defaults = [] {
@@ -94,7 +98,8 @@ void JpegImage::LoadStream(std::istream& stream) {
     stream.seekg(start);
     bytes = Buffer(static_cast<std::size_t>(std::max<std::streamoff>(size, 0)));
     stream.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    if (static_cast<std::size_t>(stream.gcount()) != bytes.size()) throw FileError("Stream read error");
+    if (static_cast<std::size_t>(stream.gcount()) != bytes.size())
+      throw FileError("Stream read error");
   } else {  // a stream that cannot tell its size: read to its end
     stream.clear();
     bytes.assign(std::istreambuf_iterator<char>(stream), std::istreambuf_iterator<char>());
@@ -115,8 +120,12 @@ void JpegImage::TakeBytes(std::vector<std::uint8_t> bytes) {
   Changed();
 }
 
-std::int32_t JpegImage::Width() const { return decoded_ ? decoded_->Width() : encoded_->Width; }
-std::int32_t JpegImage::Height() const { return decoded_ ? decoded_->Height() : encoded_->Height; }
+std::int32_t JpegImage::Width() const {
+  return decoded_ ? decoded_->Width() : encoded_->Width;
+}
+std::int32_t JpegImage::Height() const {
+  return decoded_ ? decoded_->Height() : encoded_->Height;
+}
 
 Raster& JpegImage::DecodedRaster() {
   if (decoded_) return *decoded_;
@@ -167,7 +176,8 @@ const std::vector<std::uint8_t>& JpegImage::EncodedBytes() {
 
 void JpegImage::SaveStream(std::ostream& stream) {
   const std::vector<std::uint8_t>& bytes = EncodedBytes();
-  stream.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  stream.write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
   if (!stream) throw FileError("Stream write error");
 }
 

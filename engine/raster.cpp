@@ -44,9 +44,12 @@ std::uint8_t DefaultIndex(std::uint8_t blue, std::uint8_t green, std::uint8_t re
 
 int BitsFor(RasterFormat format) {
   switch (format) {
-    case rf8Bit: return 8;
-    case rf24Bit: return 24;
-    case rfDevice: break;
+    case rf8Bit:
+      return 8;
+    case rf24Bit:
+      return 24;
+    case rfDevice:
+      break;
   }
   return DisplayDepth() <= 8 ? 8 : 24;
 }
@@ -118,7 +121,8 @@ void Raster::Rebuild(int width, int height, RasterFormat format) {
       const int rows = std::min(height, store_->height);
       const std::size_t bytes =
           static_cast<std::size_t>(std::min(width, store_->width)) * store->bits / 8;
-      for (int r = 0; r < rows; ++r) std::memcpy(StoredRow(*store, r), StoredRow(*store_, r), bytes);
+      for (int r = 0; r < rows; ++r)
+        std::memcpy(StoredRow(*store, r), StoredRow(*store_, r), bytes);
       if (store->bits == 8) store->table = store_->table;
     }
   }
@@ -178,8 +182,12 @@ const std::uint8_t* Raster::RowAddress(int r) const {
   return StoredRow(*store_, r);
 }
 
-int Raster::BytesPerRow() const { return store_ ? store_->stride : 0; }
-int Raster::BitsPerPixel() const { return store_ ? store_->bits : 0; }
+int Raster::BytesPerRow() const {
+  return store_ ? store_->stride : 0;
+}
+int Raster::BitsPerPixel() const {
+  return store_ ? store_->bits : 0;
+}
 
 void Raster::Share(const Raster& other) {
   if (&other == this) return;

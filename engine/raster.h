@@ -58,7 +58,7 @@ class Raster : public Graphic {
   // when there is no store.
   std::uint8_t* RowAddress(int r);
   const std::uint8_t* RowAddress(int r) const;  // reading never copies
-  int BytesPerRow() const;  // 0 without a store
+  int BytesPerRow() const;                      // 0 without a store
   int BitsPerPixel() const;  // 0 without a store, else 8 or 24 (a device store follows the display)
   bool HasStore() const { return store_ != nullptr; }
 

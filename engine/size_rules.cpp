@@ -34,8 +34,7 @@ std::optional<ThumbnailSize> ComputeThumbnailSize(std::int32_t SrcW, std::int32_
     case tmMaxBox: {
       const std::int32_t box_side = SrcW >= SrcH ? Params.Width : Params.Height;
       if (box_side == 0) return std::nullopt;
-      const long double ratio =
-          static_cast<long double>(SrcW >= SrcH ? SrcW : SrcH) / box_side;
+      const long double ratio = static_cast<long double>(SrcW >= SrcH ? SrcW : SrcH) / box_side;
       return ThumbnailSize{RoundEven(SrcW / ratio), RoundEven(SrcH / ratio)};
     }
     default:

@@ -10,7 +10,8 @@ std::vector<int> NearestPickMap(std::int64_t dest_len, int src_len, std::int64_t
                                 std::int64_t count) {
   if (count < 0) count = dest_len - first;
   std::vector<int> map(static_cast<std::size_t>(std::max<std::int64_t>(count, 0)));
-  for (std::size_t i = 0; i < map.size(); ++i) map[i] = NearestPick(first + static_cast<std::int64_t>(i), dest_len, src_len);
+  for (std::size_t i = 0; i < map.size(); ++i)
+    map[i] = NearestPick(first + static_cast<std::int64_t>(i), dest_len, src_len);
   return map;
 }
 
@@ -77,38 +78,51 @@ std::array<RgbColour, 256> FullTable(const Raster& source) {
 
 void PickInto(Raster& target, int x0, int y0, const std::vector<int>& cols,
               const std::vector<int>& rows, const Raster& source) {
-  const int count = static_cast<int>(cols.size());
-  if (target.BitsPerPixel() == 24 && source.BitsPerPixel() == 24) {  // the thumbnail road
-    std::vector<int> offsets(cols.size());
-    for (int i = 0; i < count; ++i) offsets[i] = 3 * cols[i];
+  const std::size_t count = cols.size();
+  const bool eight_bit_source = source.BitsPerPixel() == 8;
+  if (target.BitsPerPixel() == 24) {  // the thumbnail road: one pass, no per-pixel tests
+    const auto table = FullTable(source);
+    std::vector<int> offsets(cols);
+    if (!eight_bit_source)
+      for (int& offset : offsets) offset *= 3;
     for (std::size_t j = 0; j < rows.size(); ++j) {
       const std::uint8_t* from = source.RowAddress(rows[j]);
       std::uint8_t* to = target.RowAddress(y0 + static_cast<int>(j)) + 3 * x0;
-      for (int i = 0; i < count; ++i, to += 3) {
-        const std::uint8_t* p = from + offsets[i];
-        to[0] = p[0];
-        to[1] = p[1];
-        to[2] = p[2];
+      if (eight_bit_source) {
+        for (std::size_t i = 0; i < count; ++i, to += 3) {
+          const RgbColour c = table[from[offsets[i]]];
+          to[0] = c.Blue;
+          to[1] = c.Green;
+          to[2] = c.Red;
+        }
+      } else {
+        for (std::size_t i = 0; i < count; ++i, to += 3) {
+          const std::uint8_t* p = from + offsets[i];
+          to[0] = p[0];
+          to[1] = p[1];
+          to[2] = p[2];
+        }
       }
     }
     return;
   }
-  const bool same_table = target.BitsPerPixel() == 8 && source.BitsPerPixel() == 8 &&
-                          target.ColorTable() == source.ColorTable();
+  // An 8-bit target: indices copy straight across a shared table, else nearest colours.
+  const bool same_table = eight_bit_source && target.ColorTable() == source.ColorTable();
   const auto table = FullTable(source);
   PixelWriter writer(target);
   for (std::size_t j = 0; j < rows.size(); ++j) {
     const std::uint8_t* from = source.RowAddress(rows[j]);
     std::uint8_t* to = target.RowAddress(y0 + static_cast<int>(j));
-    for (int i = 0; i < count; ++i) {
+    for (std::size_t i = 0; i < count; ++i) {
+      const int x = x0 + static_cast<int>(i);
       if (same_table) {
-        to[x0 + i] = from[cols[i]];
-      } else if (source.BitsPerPixel() == 8) {
+        to[x] = from[cols[i]];
+      } else if (eight_bit_source) {
         const RgbColour c = table[from[cols[i]]];
-        writer.Put(to, x0 + i, c.Blue, c.Green, c.Red);
+        writer.Put(to, x, c.Blue, c.Green, c.Red);
       } else {
         const std::uint8_t* p = from + 3 * cols[i];
-        writer.Put(to, x0 + i, p[0], p[1], p[2]);
+        writer.Put(to, x, p[0], p[1], p[2]);
       }
     }
   }

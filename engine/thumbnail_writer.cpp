@@ -12,11 +12,13 @@ namespace {
 // A destination reached through a link or mount may be the source file itself; saving
 // would truncate the user's photo before it is read again.
 void RefuseSourceAsDestination(const std::string& source, const std::string& dest) {
-  struct stat source_status {}, dest_status {};
+  struct stat source_status {
+  }, dest_status{};
   if (::stat(dest.c_str(), &dest_status) != 0 || ::stat(source.c_str(), &source_status) != 0)
     return;
   if (source_status.st_dev == dest_status.st_dev && source_status.st_ino == dest_status.st_ino)
-    throw FileError("Cannot create file \"" + dest + "\". The destination is the source file itself");
+    throw FileError("Cannot create file \"" + dest +
+                    "\". The destination is the source file itself");
 }
 
 }  // namespace

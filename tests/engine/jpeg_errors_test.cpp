@@ -35,7 +35,8 @@ void Draw(JpegImage& image) {
 // Position just after the marker segment that begins with FF `marker` (the first one).
 std::size_t AfterSegment(const std::vector<std::uint8_t>& bytes, std::uint8_t marker) {
   for (std::size_t i = 2; i + 3 < bytes.size(); ++i)
-    if (bytes[i] == 0xFF && bytes[i + 1] == marker) return i + 2 + (bytes[i + 2] << 8) + bytes[i + 3];
+    if (bytes[i] == 0xFF && bytes[i + 1] == marker)
+      return i + 2 + (bytes[i + 2] << 8) + bytes[i + 3];
   return 0;
 }
 
@@ -45,9 +46,9 @@ std::size_t AfterSegment(const std::vector<std::uint8_t>& bytes, std::uint8_t ma
 TEST(JpegErrors, LibraryNumbersMessagesLikeRelease6b) {
   EXPECT_EQ(JPEG_LIB_VERSION, 62);
   const std::pair<int, int> codes[] = {
-      {JERR_ARITH_NOTIMPL, 1}, {JERR_BAD_PRECISION, 15}, {JERR_CONVERSION_NOTIMPL, 27},
-      {JERR_EMPTY_IMAGE, 32},  {JERR_FILE_WRITE, 37},    {JERR_IMAGE_TOO_BIG, 41},
-      {JERR_INPUT_EMPTY, 42},  {JERR_NO_IMAGE, 51},      {JERR_NO_SOI, 53},
+      {JERR_ARITH_NOTIMPL, 1},  {JERR_BAD_PRECISION, 15}, {JERR_CONVERSION_NOTIMPL, 27},
+      {JERR_EMPTY_IMAGE, 32},   {JERR_FILE_WRITE, 37},    {JERR_IMAGE_TOO_BIG, 41},
+      {JERR_INPUT_EMPTY, 42},   {JERR_NO_IMAGE, 51},      {JERR_NO_SOI, 53},
       {JERR_OUT_OF_MEMORY, 54}, {JERR_SOF_DUPLICATE, 58}, {JERR_SOF_UNSUPPORTED, 60},
       {JERR_UNKNOWN_MARKER, 68}};
   for (auto [library, release6b] : codes) EXPECT_EQ(library, release6b);
@@ -137,13 +138,15 @@ TEST(JpegErrors, FileErrorsCarryPathAndSystemText) {
     image.LoadFile(missing);
     ADD_FAILURE();
   } catch (const FileError& e) {
-    EXPECT_EQ(std::string(e.what()), "Cannot open file \"" + missing + "\". " + std::strerror(ENOENT));
+    EXPECT_EQ(std::string(e.what()),
+              "Cannot open file \"" + missing + "\". " + std::strerror(ENOENT));
   }
   const std::string no_folder = dir / "none/out.jpg";
   try {
     image.SaveFile(no_folder);
     ADD_FAILURE();
   } catch (const FileError& e) {
-    EXPECT_EQ(std::string(e.what()), "Cannot create file \"" + no_folder + "\". " + std::strerror(ENOENT));
+    EXPECT_EQ(std::string(e.what()),
+              "Cannot create file \"" + no_folder + "\". " + std::strerror(ENOENT));
   }
 }

@@ -25,7 +25,8 @@ std::vector<std::uint8_t> Encode(const Raster& raster) {
 // Our decoded raster against djpeg's BMP of the same file, row by row without padding.
 void ExpectSameAsDjpeg(const std::string& file, const std::string& djpeg_options) {
   TempDir dir;
-  RunTool("djpeg -dct float " + djpeg_options + " -bmp -outfile " + (dir / "ref.bmp") + " " + file, true);
+  RunTool("djpeg -dct float " + djpeg_options + " -bmp -outfile " + (dir / "ref.bmp") + " " + file,
+          true);
   const Bmp ref = ReadBmp(dir / "ref.bmp");
   JpegImage image;
   image.LoadFile(file);
@@ -50,7 +51,8 @@ TEST(JpegEncode, StreamIsByteForByteWhatCjpegWrites) {
     Raster raster;
     FillPattern(raster, w, h, static_cast<unsigned>(w * 131 + h));
     WritePpm(dir / "in.ppm", raster);
-    RunTool("cjpeg -dct float -quality 90 -baseline -outfile " + (dir / "ref.jpg") + " " + (dir / "in.ppm"));
+    RunTool("cjpeg -dct float -quality 90 -baseline -outfile " + (dir / "ref.jpg") + " " +
+            (dir / "in.ppm"));
     EXPECT_EQ(Encode(raster), ReadBytes(dir / "ref.jpg")) << w << " x " << h;
   }
 }
@@ -59,9 +61,10 @@ TEST(JpegEncode, MarkerLayoutOfASixteenBySixteenRaster) {
   Raster raster;
   FillPattern(raster, 16, 16, 3);
   const std::vector<std::uint8_t> bytes = Encode(raster);
-  const std::vector<std::uint8_t> head = {0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x10, 0x4A, 0x46, 0x49, 0x46, 0x00,
-                                          0x01, 0x01, 0x00, 0x00, 0x01, 0x00, 0x01, 0x00, 0x00, 0xFF, 0xDB,
-                                          0x00, 0x43, 0x00, 0x03, 0x02, 0x02, 0x03, 0x02, 0x02, 0x03, 0x03};
+  const std::vector<std::uint8_t> head = {0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x10, 0x4A, 0x46, 0x49,
+                                          0x46, 0x00, 0x01, 0x01, 0x00, 0x00, 0x01, 0x00, 0x01,
+                                          0x00, 0x00, 0xFF, 0xDB, 0x00, 0x43, 0x00, 0x03, 0x02,
+                                          0x02, 0x03, 0x02, 0x02, 0x03, 0x03};
   ASSERT_GE(bytes.size(), head.size());
   EXPECT_TRUE(std::equal(head.begin(), head.end(), bytes.begin()));
   const std::vector<std::uint8_t> sof = {0xFF, 0xC0, 0x00, 0x11, 0x08, 0x00, 0x10, 0x00, 0x10, 0x03,
@@ -96,16 +99,18 @@ TEST(JpegEncode, LoadedImageSavesItsBytesUnchanged) {
 }
 
 TEST(JpegDecode, ColourFilesMatchDjpegPixelForPixel) {
-  for (const char* file : {"small/ljt-testorig.jpg", "small/jd-rgb.jpg", "small/jd-jpg-progressive.jpg",
-                           "small/jd-restarts.jpg", "small/jd-mjpeg.jpg", "small/jd-jpg-size-17x17.jpg",
-                           "small/jd-partial_progressive.jpg"}) {
+  for (const char* file :
+       {"small/ljt-testorig.jpg", "small/jd-rgb.jpg", "small/jd-jpg-progressive.jpg",
+        "small/jd-restarts.jpg", "small/jd-mjpeg.jpg", "small/jd-jpg-size-17x17.jpg",
+        "small/jd-partial_progressive.jpg", "small/jd-large_image.jpg"}) {
     SCOPED_TRACE(file);
     ExpectSameAsDjpeg(Corpus(file), "");
   }
 }
 
 TEST(JpegDecode, GreyFilesMatchDjpegQuantizedTo236) {
-  for (const char* file : {"small/jd-tower_grayscale.jpg", "small/jd-grayscale_16x24_sampling2x2.jpg"}) {
+  for (const char* file :
+       {"small/jd-tower_grayscale.jpg", "small/jd-grayscale_16x24_sampling2x2.jpg"}) {
     SCOPED_TRACE(file);
     ExpectSameAsDjpeg(Corpus(file), "-colors 236");
   }

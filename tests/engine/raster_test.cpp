@@ -112,7 +112,8 @@ TEST(Stretch, PickSpreadsDroppedAndRepeatedLinesEvenly) {
   struct Case {
     int dest, src;
   };
-  for (Case c : {Case{4, 10}, Case{3, 1000}, Case{999, 1000}, Case{7, 7}, Case{10, 4}, Case{1, 5}}) {
+  for (Case c :
+       {Case{4, 10}, Case{3, 1000}, Case{999, 1000}, Case{7, 7}, Case{10, 4}, Case{1, 5}}) {
     const std::vector<int> map = NearestPickMap(c.dest, c.src);
     ASSERT_EQ(map.size(), static_cast<std::size_t>(c.dest));
     const int low = c.src / c.dest, high = (c.src + c.dest - 1) / c.dest;

@@ -4,7 +4,9 @@
 
 namespace {
 constexpr std::optional<ThumbnailSize> kRefused = std::nullopt;
-ThumbnailSize Size(int w, int h) { return {w, h}; }
+ThumbnailSize Size(int w, int h) {
+  return {w, h};
+}
 }  // namespace
 
 TEST(SizeRules, EveryRuleRoundsHalfToEvenAndOnlyReduces) {

@@ -32,7 +32,8 @@ std::vector<std::uint8_t> ReadBytes(const std::string& path) {
 
 void WriteBytes(const std::string& path, const std::vector<std::uint8_t>& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
 }
 
 void RunTool(const std::string& command, bool warnings_allowed) {
@@ -80,7 +81,9 @@ void WritePpm(const std::string& path, const Raster& raster) {
   for (int y = 0; y < raster.Height(); ++y) {
     for (int x = 0; x < raster.Width(); ++x) {
       const RgbColour c = PixelAt(raster, x, y);
-      out.put(static_cast<char>(c.Red)).put(static_cast<char>(c.Green)).put(static_cast<char>(c.Blue));
+      out.put(static_cast<char>(c.Red))
+          .put(static_cast<char>(c.Green))
+          .put(static_cast<char>(c.Blue));
     }
   }
 }
