@@ -1,0 +1,133 @@
+#include "ui/preview.h"
+
+#include <QFile>
+#include <QLabel>
+#include <QPainter>
+#include <QTimer>
+#include <algorithm>
+#include <cstring>
+#include <exception>
+
+#include "ui/guarded.h"
+
+namespace {
+
+// The raster's pixels top-down as a QImage (a copy: the raster's rows lie bottom-up).
+QImage ToImage(const Raster& raster) {
+  const int width = raster.Width(), height = raster.Height();
+  if (width <= 0 || height <= 0 || !raster.HasStore()) return {};
+  const bool indexed = raster.BitsPerPixel() == 8;
+  QImage image(width, height, indexed ? QImage::Format_Indexed8 : QImage::Format_BGR888);
+  if (image.isNull()) return {};
+  if (indexed) {
+    QList<QRgb> table;
+    for (const RgbColour& colour : raster.ColorTable())
+      table.push_back(qRgb(colour.Red, colour.Green, colour.Blue));
+    table.resize(256, qRgb(0, 0, 0));
+    image.setColorTable(table);
+  }
+  const std::size_t row_bytes = static_cast<std::size_t>(width) * (indexed ? 1 : 3);
+  for (int r = 0; r < height; ++r) std::memcpy(image.scanLine(r), raster.RowAddress(r), row_bytes);
+  return image;
+}
+
+}  // namespace
+
+PreviewImage::PreviewImage(QWidget* parent) : QWidget(parent) {
+  // The control takes the size of its area, never that of its picture.
+  setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
+}
+
+PreviewImage::~PreviewImage() = default;
+
+void PreviewImage::Clear() {
+  jpeg_.reset();
+  raster_.reset();
+  decode_failed_ = false;
+  cached_ = QImage();
+}
+
+void PreviewImage::Invalidate() {
+  cached_ = QImage();
+  update();
+}
+
+void PreviewImage::ShowJpeg(std::unique_ptr<JpegImage> picture) {
+  Clear();
+  jpeg_ = std::move(picture);
+  // Its one change is the decode at the first paint, which rebuilds the cache anyway.
+  if (jpeg_) jpeg_->SetOnChange([this] { cached_ = QImage(); });
+  update();
+}
+
+void PreviewImage::ShowRaster(const Raster& picture) {
+  Clear();
+  raster_ = std::make_unique<Raster>();
+  raster_->Share(picture);
+  raster_->SetOnChange([this] { Invalidate(); });
+  update();
+}
+
+int PreviewImage::PictureWidth() const {
+  if (jpeg_) return jpeg_->Width();
+  return raster_ ? raster_->Width() : 0;
+}
+
+int PreviewImage::PictureHeight() const {
+  if (jpeg_) return jpeg_->Height();
+  return raster_ ? raster_->Height() : 0;
+}
+
+const Raster* PreviewImage::PaintableRaster() {
+  if (raster_) return raster_.get();
+  if (!jpeg_ || decode_failed_) return nullptr;
+  try {
+    return &jpeg_->DecodedRaster();
+  } catch (...) {
+    // The failed decode stays with this picture: no second attempt, no second box. The box
+    // comes after the paint, never from inside it.
+    decode_failed_ = true;
+    std::exception_ptr error = std::current_exception();
+    QTimer::singleShot(0, this, [error] { RunGuarded([&] { std::rethrow_exception(error); }); });
+    return nullptr;
+  }
+}
+
+void PreviewImage::paintEvent(QPaintEvent*) {
+  const Raster* raster = PaintableRaster();
+  if (raster == nullptr) return;
+  if (cached_.isNull()) cached_ = ToImage(*raster);
+  if (cached_.isNull()) return;
+  QPainter painter(this);
+  painter.drawImage(QPoint(CentredOffset(width(), cached_.width()),
+                           CentredOffset(height(), cached_.height())),
+                    cached_);
+}
+
+int ReductionFactor(int width, int height, int box_width, int box_height) {
+  // A box squeezed to nothing counts as one pixel instead of dividing by zero.
+  const int factor = width >= height ? width / std::max(box_width, 1)
+                                     : height / std::max(box_height, 1);
+  return factor == 0 ? 1 : factor;
+}
+
+void PreviewFile(PreviewImage& image, QLabel& label, int box_width, int box_height,
+                 const QString& file) {
+  if (file.isEmpty()) return;
+  auto picture = std::make_unique<JpegImage>();
+  picture->LoadFile(QFile::encodeName(file).toStdString());
+  const int width = picture->Width(), height = picture->Height();
+  label.setText(QStringLiteral("尺寸:") + QString::number(width) + 'x' + QString::number(height));
+  if (box_width >= width && box_height >= height) {
+    image.ShowJpeg(std::move(picture));
+    return;
+  }
+  const int factor = ReductionFactor(width, height, box_width, box_height);
+  const int reduced_width = width / factor, reduced_height = height / factor;
+  Raster reduced;
+  reduced.SetWidth(reduced_width);
+  reduced.SetHeight(reduced_height);
+  reduced.SetFormat(rf24Bit);
+  reduced.Canvas().DrawScaled(Rect{0, 0, reduced_width, reduced_height}, *picture);
+  image.ShowRaster(reduced);
+}
