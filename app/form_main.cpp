@@ -19,10 +19,12 @@
 #include <QVBoxLayout>
 
 #include "app/glyphs.h"
+#include "ui/file_list_box.h"
 #include "ui/form_about.h"
 #include "ui/guarded.h"
 #include "ui/home_page.h"
 #include "ui/message_box.h"
+#include "ui/shell_tree_view.h"
 #include "ui/text_conversions.h"
 
 namespace {
@@ -93,6 +95,7 @@ TFormMain::TFormMain(QWidget* parent) : QMainWindow(parent) {
 
   SetReadingOrder();
   ConnectHandlers();
+  ShellTreeView1->Fill();  // selects the desktop node: the list shows the desktop's JPEG files
   FormCreate();
 }
 
@@ -105,15 +108,25 @@ MainControls TFormMain::Controls() {
 }
 
 // ---- Folder tree -------------------------------------------------------------------------
-QTreeWidget* TFormMain::CreateShellTreeView1() {
-  auto* tree = Named(new QTreeWidget(Panel2), "ShellTreeView1");
-  tree->setHeaderHidden(true);
-  return tree;
+ShellTreeView* TFormMain::CreateShellTreeView1() {
+  return Named(new ShellTreeView(Panel2), "ShellTreeView1");
 }
 
 // ---- JPEG file list ----------------------------------------------------------------------
-QListWidget* TFormMain::CreateFileListBox1() {
-  return Named(new QListWidget(Panel2), "FileListBox1");
+FileListBox* TFormMain::CreateFileListBox1() {
+  auto* list = Named(new FileListBox(Panel2), "FileListBox1");
+  list->SetMask(QStringLiteral("*.jpg;*.jpeg"));
+  list->SetShowGlyphs(true);
+  return list;
+}
+
+// A tree node that names no usable folder leaves the list empty, without a message.
+void TFormMain::ShellTreeView1Change() {
+  try {
+    FileListBox1->Clear();
+    FileListBox1->ApplyPath(ShellTreeView1->SelectedPath());
+  } catch (const std::exception&) {
+  }
 }
 
 // ---- Preview picture and its size label --------------------------------------------------
@@ -360,12 +373,14 @@ void TFormMain::ConnectHandlers() {
   On(SpeedButton2, &QToolButton::clicked, &TFormMain::SpeedButton2Click);
   On(BTNAbout, &QToolButton::clicked, &TFormMain::BTNAboutClick);
   On(BTNHomePage, &QToolButton::clicked, &TFormMain::BTNHomePageClick);
-  On(ShellTreeView1, &QTreeWidget::currentItemChanged, &TFormMain::ShellTreeView1Change);
-  On(FileListBox1, &QListWidget::currentRowChanged, &TFormMain::FileListBox1Change);
+  On(ShellTreeView1, &ShellTreeView::OnChange, &TFormMain::ShellTreeView1Change);
+  On(FileListBox1, &FileListBox::OnChange, &TFormMain::FileListBox1Change);
 }
 
 void TFormMain::FormCreate() {
   resize(kMinimumWidth, kMinimumHeight);
+  // The folder already listed: nothing changes. A folder gone meanwhile reaches the error box.
+  RunGuarded([this] { FileListBox1->ApplyPath(ShellTreeView1->SelectedPath()); });
   rb1Click();
   ProgressBar1->hide();
 }
@@ -459,7 +474,6 @@ void TFormMain::rbname2Click() { BtnSF->setEnabled(rbname2->isChecked()); }
 void TFormMain::BtnSFClick() {}
 void TFormMain::SpeedButton1Click() {}
 void TFormMain::SpeedButton2Click() {}
-void TFormMain::ShellTreeView1Change() {}
 void TFormMain::FileListBox1Change() {}
 void TFormMain::BTNAboutClick() {
   TFormAbout FormAbout(this);  // made for this opening only, freed on every path

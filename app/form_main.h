@@ -6,8 +6,10 @@
 
 #include "ui/main_controls.h"
 
+class FileListBox;
 class QGroupBox;
 class QSplitter;
+class ShellTreeView;
 
 class TFormMain : public QMainWindow {
   Q_OBJECT
@@ -29,8 +31,8 @@ class TFormMain : public QMainWindow {
   // Middle area: folder tree and file list on the left, preview on the right.
   QSplitter *Splitter1, *Splitter2, *Splitter3;
   QWidget *Panel2, *Panel3;
-  QTreeWidget* ShellTreeView1;
-  QListWidget* FileListBox1;
+  ShellTreeView* ShellTreeView1;
+  FileListBox* FileListBox1;
   QLabel *Image1, *LabFile;
   // Bottom block.
   QWidget* GroupBox2;
@@ -44,8 +46,8 @@ class TFormMain : public QMainWindow {
   bool centred_ = false;
 
   // Factories of the controls whose real classes live in their own files.
-  QTreeWidget* CreateShellTreeView1();
-  QListWidget* CreateFileListBox1();
+  ShellTreeView* CreateShellTreeView1();
+  FileListBox* CreateFileListBox1();
   QLabel* CreateImage1();
   QLabel* CreateLabFile();
 

@@ -97,11 +97,11 @@ unsigned AttributesOf(const char* name, const QString& text) {
   return attrs;
 }
 
-Glyph FileGlyph(const QString& name) {
+ListGlyph FileGlyph(const QString& name) {
   const qsizetype dot = name.lastIndexOf('.');
   const QString ext = dot < 0 ? QString() : name.mid(dot).toLower();
   const bool executable = ext == ".exe" || ext == ".com" || ext == ".bat" || ext == ".pif";
-  return executable ? Glyph::gExecutable : Glyph::gUnknownFile;
+  return executable ? ListGlyph::gExecutable : ListGlyph::gUnknownFile;
 }
 
 int FloorHalf(int value) { return value >= 0 ? value / 2 : -((1 - value) / 2); }
@@ -128,8 +128,8 @@ class EntryDelegate : public QStyledItemDelegate {
     painter->fillRect(row, option.palette.brush(group, selected ? QPalette::Highlight
                                                                 : QPalette::Base));
     int text_left = row.left() + 2;
-    const auto glyph = static_cast<Glyph>(index.data(kGlyphRole).toInt());
-    if (list_->ShowGlyphs() && glyph != Glyph::gNone) {
+    const auto glyph = static_cast<ListGlyph>(index.data(kGlyphRole).toInt());
+    if (list_->ShowGlyphs() && glyph != ListGlyph::gNone) {
       const QImage picture = FileListBox::GlyphImage(glyph);
       const int top = FloorHalf(row.top() + row.top() + row.height() - picture.height());
       painter->drawImage(row.left() + 2, top, picture);
@@ -184,8 +184,8 @@ void FileListBox::SetShowGlyphs(bool show) {
 
 QString FileListBox::Item(int index) const { return item(index)->text(); }
 
-Glyph FileListBox::ItemGlyph(int index) const {
-  return static_cast<Glyph>(item(index)->data(kGlyphRole).toInt());
+ListGlyph FileListBox::ItemGlyph(int index) const {
+  return static_cast<ListGlyph>(item(index)->data(kGlyphRole).toInt());
 }
 
 void FileListBox::Clear() {
@@ -284,7 +284,7 @@ void FileListBox::Reread() {
   QCollator collator;
   collator.setCaseSensitivity(Qt::CaseInsensitive);
   QStringList texts;
-  std::vector<Glyph> glyphs;
+  std::vector<ListGlyph> glyphs;
   std::optional<BusyCursor> busy;
   for (const QString& pattern : mask_.split(';')) {
     std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir("."), ::closedir);
@@ -304,7 +304,7 @@ void FileListBox::Reread() {
       const auto index = place - texts.begin();
       if (index == kBusyIndex && !busy) busy.emplace();
       texts.insert(place, text);
-      glyphs.insert(glyphs.begin() + index, is_folder ? Glyph::gClosedFolder : FileGlyph(name));
+      glyphs.insert(glyphs.begin() + index, is_folder ? ListGlyph::gClosedFolder : FileGlyph(name));
     }
   }
   for (qsizetype i = 0; i < texts.size(); ++i) {
@@ -414,34 +414,34 @@ void FileListBox::changeEvent(QEvent* event) {
   if (event->type() == QEvent::FontChange) doItemsLayout();
 }
 
-QImage FileListBox::GlyphImage(Glyph glyph) {
+QImage FileListBox::GlyphImage(ListGlyph glyph) {
   static QImage cache[4];
   QImage& picture = cache[static_cast<int>(glyph)];
-  if (!picture.isNull() || glyph == Glyph::gNone) return picture;
+  if (!picture.isNull() || glyph == ListGlyph::gNone) return picture;
   QImage image(16, 15, QImage::Format_RGB32);
   image.fill(QColor(0, 0, 255));  // the ground; its bottom-left pixel names the clear colour
   {
     QPainter painter(&image);
     painter.setPen(Qt::black);
     switch (glyph) {
-      case Glyph::gUnknownFile:  // a 12 x 13 page with its top-right corner folded
+      case ListGlyph::gUnknownFile:  // a 12 x 13 page with its top-right corner folded
         painter.setBrush(Qt::white);
         painter.drawPolygon(QPolygon({QPoint(2, 1), QPoint(9, 1), QPoint(13, 5), QPoint(13, 13),
                                       QPoint(2, 13)}));
         painter.drawPolyline(QPolygon({QPoint(9, 1), QPoint(9, 5), QPoint(13, 5)}));
         break;
-      case Glyph::gExecutable:  // a small window with a cyan title bar
+      case ListGlyph::gExecutable:  // a small window with a cyan title bar
         painter.setBrush(Qt::white);
         painter.drawRect(1, 2, 13, 10);
         painter.fillRect(2, 3, 12, 2, QColor(0, 255, 255));
         break;
-      case Glyph::gClosedFolder:  // a yellow folder
+      case ListGlyph::gClosedFolder:  // a yellow folder
         painter.setBrush(QColor(255, 255, 0));
         painter.drawPolygon(QPolygon({QPoint(1, 3), QPoint(6, 3), QPoint(7, 4), QPoint(14, 4),
                                       QPoint(14, 13), QPoint(1, 13)}));
         painter.drawLine(1, 5, 14, 5);
         break;
-      case Glyph::gNone:
+      case ListGlyph::gNone:
         break;
     }
   }

@@ -18,7 +18,7 @@ enum FileAttr : unsigned {
 };
 using FileTypes = unsigned;
 
-enum class Glyph { gNone, gUnknownFile, gExecutable, gClosedFolder };
+enum class ListGlyph { gNone, gUnknownFile, gExecutable, gClosedFolder };
 
 class FileListBox : public QListWidget {
   Q_OBJECT
@@ -39,7 +39,7 @@ class FileListBox : public QListWidget {
 
   int Count() const { return count(); }
   QString Item(int index) const;  // bare file name, or "[name]" for a folder
-  Glyph ItemGlyph(int index) const;
+  ListGlyph ItemGlyph(int index) const;
   // Removes every entry and nothing else: Folder stays, no OnChange. A later ChangeFolder to
   // the same folder then reads it again, so a cleared list can be refilled by applying its
   // own folder.
@@ -72,7 +72,7 @@ class FileListBox : public QListWidget {
   static bool SameFileName(const QString& a, const QString& b);
 
   // The 16 x 15 glyph of an entry kind; the colour of its bottom-left pixel is made clear.
-  static QImage GlyphImage(Glyph glyph);
+  static QImage GlyphImage(ListGlyph glyph);
 
  signals:
   // After every reread, after SelectName, and after a user action that moved the selection.

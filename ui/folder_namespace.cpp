@@ -200,7 +200,7 @@ void FolderNamespace::MoveToTrash(const FolderItem& item) const {
 }
 
 QIcon FolderNamespace::Icon(const FolderItem& item) const {
-  static const QFileIconProvider provider;
+  const QFileIconProvider provider;
   switch (item.kind) {
     case FolderKind::fkDesktop:
       return QIcon::fromTheme("user-desktop", provider.icon(QFileIconProvider::Desktop));

@@ -74,7 +74,7 @@ TEST_F(FileListBoxTest, ListsMatchingFilesSortedInTheirOwnCaseWithoutHiddenOrFol
   TreeChanged(dir);
   EXPECT_EQ(list_->Folder(), dir);
   EXPECT_EQ(Entries(), (Names{"A.jpg", "b.JPEG", "c.Jpg", "f.jpg"}));
-  EXPECT_EQ(list_->ItemGlyph(0), Glyph::gUnknownFile);
+  EXPECT_EQ(list_->ItemGlyph(0), ListGlyph::gUnknownFile);
   EXPECT_EQ(list_->ItemIndex(), -1);
   EXPECT_EQ(QDir::currentPath(), dir);  // the current directory follows the list
 }
@@ -249,7 +249,7 @@ TEST_F(FileListBoxTest, ManyFilesAreListedInOrderAndTheBusyCursorEnds) {
 }
 
 TEST(FileListGlyph, UnknownFileIsAWhitePageOnAClearGround) {
-  const QImage glyph = FileListBox::GlyphImage(Glyph::gUnknownFile);
+  const QImage glyph = FileListBox::GlyphImage(ListGlyph::gUnknownFile);
   ASSERT_EQ(glyph.size(), QSize(16, 15));
   EXPECT_EQ(qAlpha(glyph.pixel(0, 14)), 0);
   EXPECT_EQ(glyph.pixel(2, 1), qRgb(0, 0, 0));     // outline, top left of the page
