@@ -19,6 +19,7 @@
 #include <QVBoxLayout>
 
 #include "app/glyphs.h"
+#include "commands/main_commands.h"
 #include "ui/file_list_box.h"
 #include "ui/form_about.h"
 #include "ui/guarded.h"
@@ -472,8 +473,8 @@ void TFormMain::rbname2Click() { BtnSF->setEnabled(rbname2->isChecked()); }
 
 // ---- Handlers whose work lives elsewhere --------------------------------------------------
 void TFormMain::BtnSFClick() {}
-void TFormMain::SpeedButton1Click() {}
-void TFormMain::SpeedButton2Click() {}
+void TFormMain::SpeedButton1Click() { RunSingleImage(Controls()); }
+void TFormMain::SpeedButton2Click() { RunBatch(Controls()); }
 void TFormMain::FileListBox1Change() {}
 void TFormMain::BTNAboutClick() {
   TFormAbout FormAbout(this);  // made for this opening only, freed on every path

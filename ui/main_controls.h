@@ -1,15 +1,15 @@
 #pragma once
 // The main window's controls that the commands read and write, under the window's own names.
 // The window owns every control; the pointers are valid while the window lives.
+class FileListBox;
 class QLabel;
 class QLineEdit;
-class QListWidget;
 class QPlainTextEdit;
 class QProgressBar;
 class QRadioButton;
 class QToolButton;
-class QTreeWidget;
 class QWidget;
+class ShellTreeView;
 
 struct MainControls {
   QWidget* Form;  // owner of the modal windows the commands open
@@ -20,7 +20,7 @@ struct MainControls {
   QToolButton *BtnSF, *SpeedButton1, *SpeedButton2;
   QProgressBar* ProgressBar1;
   QPlainTextEdit* Memo1;
-  QTreeWidget* ShellTreeView1;
-  QListWidget* FileListBox1;
+  ShellTreeView* ShellTreeView1;
+  FileListBox* FileListBox1;
   QLabel *Image1, *LabFile;
 };
