@@ -23,23 +23,11 @@ void ReadHeaderWith(Decompressor& jpeg, std::span<const std::uint8_t> bytes, Jpe
 
 // The library's colour map as the raster's table: grey levels or red, green, blue.
 void SetTableFromColormap(const jpeg_decompress_struct& info, Raster& out) {
-  std::vector<RgbColour> table(static_cast<std::size_t>(info.actual_number_of_colors));
-  const bool grey = info.out_color_components == 1;
-  for (std::size_t i = 0; i < table.size(); ++i) {
-    const JSAMPLE r = info.colormap[0][i];
-    table[i] = grey ? RgbColour{r, r, r} : RgbColour{r, info.colormap[1][i], info.colormap[2][i]};
-  }
-  out.SetColorTable(table);
+  out.SetColorTable(TableFromColormap(info));
 }
 
-// Adobe writes CMYK inverted (255 = no ink), so each channel times K is the light left.
 void InvertedCmykToBgr(const JSAMPLE* cmyk, std::uint8_t* bgr, JDIMENSION width) {
-  for (JDIMENSION x = 0; x < width; ++x, cmyk += 4, bgr += 3) {
-    const unsigned k = cmyk[3];
-    bgr[0] = static_cast<std::uint8_t>((cmyk[2] * k + 127) / 255);
-    bgr[1] = static_cast<std::uint8_t>((cmyk[1] * k + 127) / 255);
-    bgr[2] = static_cast<std::uint8_t>((cmyk[0] * k + 127) / 255);
-  }
+  for (JDIMENSION x = 0; x < width; ++x, cmyk += 4, bgr += 3) InvertedCmykPixelToBgr(cmyk, bgr);
 }
 
 bool DecodeWith(Decompressor& jpeg, std::span<const std::uint8_t> bytes,
@@ -49,33 +37,10 @@ bool DecodeWith(Decompressor& jpeg, std::span<const std::uint8_t> bytes,
   jpeg_create_decompress(&info);
   AttachSource(jpeg, bytes);
   jpeg_read_header(&info, TRUE);
+  const DecodeOutput output = SetDecodeParameters(info, settings);
+  const bool cmyk = output.Cmyk;
+  out.SetFormat(output.Format);
 
-  info.scale_num = 1;
-  info.scale_denom = 1u << settings.ScaleShift;
-  info.do_block_smoothing = settings.BlockSmoothing;
-  info.dct_method = settings.FastDecode ? JDCT_IFAST : JDCT_FLOAT;
-  info.do_fancy_upsampling = TRUE;
-  info.two_pass_quantize = settings.FastDecode ? FALSE : TRUE;
-  info.dither_mode = settings.FastDecode ? JDITHER_ORDERED : JDITHER_FS;
-  info.buffered_image = FALSE;
-  if (settings.ForceGray) info.out_color_space = JCS_GRAYSCALE;
-
-  // CMYK and YCCK arrive as CMYK and are converted here (the library has no such
-  // conversion, nor a quantizer for them). Any colour model it does not know fails in
-  // jpeg_start_decompress with the library's own code for the conversion asked for.
-  const bool grey = info.out_color_space == JCS_GRAYSCALE;
-  const bool cmyk = info.out_color_space == JCS_CMYK;
-  const bool quantize = grey || (settings.OutputFormat == rf8Bit && !cmyk);
-  if (quantize) {
-    info.quantize_colors = TRUE;
-    info.desired_number_of_colors = kQuantizedColours;
-    if (!grey) info.out_color_space = JCS_RGB;
-  } else if (!cmyk) {
-    info.out_color_space = JCS_EXT_BGR;
-  }
-  out.SetFormat(quantize ? rf8Bit : rf24Bit);
-
-  if (info.arith_code) ERREXIT(&info, JERR_ARITH_NOTIMPL);  // decodable, but refused
   jpeg_start_decompress(&info);
   out.SetWidth(static_cast<int>(info.output_width));
   out.SetHeight(static_cast<int>(info.output_height));
@@ -126,6 +91,44 @@ void EncodeWith(Compressor& jpeg, const Raster& picture, const JpegSettings& set
 }
 
 }  // namespace
+
+DecodeOutput SetDecodeParameters(jpeg_decompress_struct& info, const JpegSettings& settings) {
+  info.scale_num = 1;
+  info.scale_denom = 1u << settings.ScaleShift;
+  info.do_block_smoothing = settings.BlockSmoothing;
+  info.dct_method = settings.FastDecode ? JDCT_IFAST : JDCT_FLOAT;
+  info.do_fancy_upsampling = TRUE;
+  info.two_pass_quantize = settings.FastDecode ? FALSE : TRUE;
+  info.dither_mode = settings.FastDecode ? JDITHER_ORDERED : JDITHER_FS;
+  info.buffered_image = FALSE;
+  if (settings.ForceGray) info.out_color_space = JCS_GRAYSCALE;
+
+  // CMYK and YCCK arrive as CMYK and are converted here (the library has no such
+  // conversion, nor a quantizer for them). Any colour model it does not know fails in
+  // jpeg_start_decompress with the library's own code for the conversion asked for.
+  const bool grey = info.out_color_space == JCS_GRAYSCALE;
+  const bool cmyk = info.out_color_space == JCS_CMYK;
+  const bool quantize = grey || (settings.OutputFormat == rf8Bit && !cmyk);
+  if (quantize) {
+    info.quantize_colors = TRUE;
+    info.desired_number_of_colors = kQuantizedColours;
+    if (!grey) info.out_color_space = JCS_RGB;
+  } else if (!cmyk) {
+    info.out_color_space = JCS_EXT_BGR;
+  }
+  if (info.arith_code) ERREXIT(&info, JERR_ARITH_NOTIMPL);  // decodable, but refused
+  return {quantize ? rf8Bit : rf24Bit, cmyk};
+}
+
+std::vector<RgbColour> TableFromColormap(const jpeg_decompress_struct& info) {
+  std::vector<RgbColour> table(static_cast<std::size_t>(info.actual_number_of_colors));
+  const bool grey = info.out_color_components == 1;
+  for (std::size_t i = 0; i < table.size(); ++i) {
+    const JSAMPLE r = info.colormap[0][i];
+    table[i] = grey ? RgbColour{r, r, r} : RgbColour{r, info.colormap[1][i], info.colormap[2][i]};
+  }
+  return table;
+}
 
 JpegHeader ReadJpegHeader(std::span<const std::uint8_t> bytes) {
   JpegHeader header;

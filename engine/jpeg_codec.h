@@ -25,6 +25,25 @@ JpegHeader ReadJpegHeader(std::span<const std::uint8_t> bytes);
 // stays as far as it got.
 bool DecodeJpeg(std::span<const std::uint8_t> bytes, const JpegSettings& settings, Raster& out);
 
+// Shared with the streamed draw (jpeg_stream.cpp), which must decode exactly as DecodeJpeg.
+struct jpeg_decompress_struct;
+struct DecodeOutput {
+  RasterFormat Format = rf24Bit;  // rf8Bit: one colour index per pixel through a colour map
+  bool Cmyk = false;              // rows arrive as inverted CMYK, 4 bytes per pixel
+};
+// Every decoder parameter after jpeg_read_header. Leaves by the library's error exit
+// (arithmetic coding), so only a function that has set the jump may call it.
+DecodeOutput SetDecodeParameters(jpeg_decompress_struct& info, const JpegSettings& settings);
+// The library's colour map as a table: grey levels or red, green, blue.
+std::vector<RgbColour> TableFromColormap(const jpeg_decompress_struct& info);
+// Adobe writes CMYK inverted (255 = no ink), so each channel times K is the light left.
+inline void InvertedCmykPixelToBgr(const std::uint8_t* cmyk, std::uint8_t* bgr) {
+  const unsigned k = cmyk[3];
+  bgr[0] = static_cast<std::uint8_t>((cmyk[2] * k + 127) / 255);
+  bgr[1] = static_cast<std::uint8_t>((cmyk[1] * k + 127) / 255);
+  bgr[2] = static_cast<std::uint8_t>((cmyk[0] * k + 127) / 255);
+}
+
 // Encodes a raster of at least 1 x 1 pixels as a baseline JFIF stream appended to out.
 void EncodeJpeg(const Raster& picture, const JpegSettings& settings,
                 std::vector<std::uint8_t>& out);

@@ -15,6 +15,7 @@
 
 #include "engine/display_depth.h"
 #include "engine/jpeg_codec.h"
+#include "engine/jpeg_stream.h"
 
 namespace {
 
@@ -77,6 +78,7 @@ void JpegImage::LoadFile(const std::string& path) {
   }
   encoded_ = std::make_shared<EncodedJpeg>();
   decoded_.reset();
+  failed_draw_.reset();
   std::vector<std::uint8_t> bytes = Buffer(static_cast<std::size_t>(status.st_size));
   std::size_t done = 0;
   while (done < bytes.size()) {
@@ -91,6 +93,7 @@ void JpegImage::LoadFile(const std::string& path) {
 void JpegImage::LoadStream(std::istream& stream) {
   encoded_ = std::make_shared<EncodedJpeg>();
   decoded_.reset();
+  failed_draw_.reset();
   std::vector<std::uint8_t> bytes;
   const std::streampos start = stream.tellg();
   if (start != std::streampos(-1) && stream.seekg(0, std::ios::end)) {
@@ -121,30 +124,64 @@ void JpegImage::TakeBytes(std::vector<std::uint8_t> bytes) {
 }
 
 std::int32_t JpegImage::Width() const {
-  return decoded_ ? decoded_->Width() : encoded_->Width;
+  if (decoded_) return decoded_->Width();
+  return failed_draw_ ? failed_draw_->Width : encoded_->Width;
 }
 std::int32_t JpegImage::Height() const {
-  return decoded_ ? decoded_->Height() : encoded_->Height;
+  if (decoded_) return decoded_->Height();
+  return failed_draw_ ? failed_draw_->Height : encoded_->Height;
 }
 
 Raster& JpegImage::DecodedRaster() {
   if (decoded_) return *decoded_;
   decoded_ = std::make_unique<Raster>();
+  const bool failed_before = std::exchange(failed_draw_, std::nullopt).has_value();
   static const std::vector<std::uint8_t> kNoBytes;
   const std::vector<std::uint8_t>& bytes = encoded_->Bytes ? *encoded_->Bytes : kNoBytes;
-  if (DecodeJpeg(bytes, settings_, *decoded_)) palette_modified_ = true;
+  try {
+    if (DecodeJpeg(bytes, settings_, *decoded_)) palette_modified_ = true;
+  } catch (const TessarineError&) {
+    if (!failed_before) throw;
+    return *decoded_;  // the streamed draw has raised this already
+  }
   if (palette_modified_) Changed();
   return *decoded_;
 }
 
 void JpegImage::DrawTo(RasterCanvas& canvas, const Rect& rect) {
+  if (DrawStreamed(canvas, rect)) return;
   canvas.DrawScaled(rect, &DecodedRaster());
+}
+
+// The reduced road without a full-size raster, for a picture not decoded yet that is drawn
+// into a 24-bit raster by picking. False when the plain road must draw.
+bool JpegImage::DrawStreamed(RasterCanvas& canvas, const Rect& rect) {
+  Raster& target = canvas.Target();
+  if (!StreamedDrawing() || decoded_ || failed_draw_ || !encoded_->Bytes ||
+      encoded_->Width <= 0 || encoded_->Height <= 0 || settings_.OutputFormat != rf24Bit ||
+      settings_.ScaleShift != 0 || DisplayDepth() <= 8 ||
+      (target.HasStore() && target.BitsPerPixel() != 24))
+    return false;
+  const StretchPlan plan =
+      PlanStretch(rect, target.Width(), target.Height(), encoded_->Width, encoded_->Height);
+  StreamedDraw draw;
+  try {
+    DrawJpegStreamed(*encoded_->Bytes, settings_, plan, target, draw);
+  } catch (const TessarineError&) {
+    failed_draw_ = draw.Started ? FailedDraw{draw.Width, draw.Height} : FailedDraw{};
+    throw;
+  }
+  if (draw.HasTable) palette_modified_ = true;
+  if (palette_modified_) Changed();  // as the decode on the plain road reports
+  target.Changed();                  // as the stretch of the decoded raster reports
+  return true;
 }
 
 void JpegImage::AssignRaster(const Raster& raster) {
   encoded_ = std::make_shared<EncodedJpeg>();
   decoded_ = std::make_unique<Raster>();
   decoded_->Share(raster);
+  failed_draw_.reset();
   Changed();
 }
 
@@ -154,6 +191,10 @@ void JpegImage::AssignJpeg(const JpegImage& other) {
   if (other.decoded_) {
     decoded_ = std::make_unique<Raster>();
     decoded_->Share(*other.decoded_);
+    failed_draw_.reset();
+  } else if (other.failed_draw_) {  // stands for the raster other's failed decode left
+    decoded_.reset();
+    failed_draw_ = other.failed_draw_;
   }
   Changed();
 }
@@ -181,9 +222,26 @@ void JpegImage::SaveStream(std::ostream& stream) {
   if (!stream) throw FileError("Stream write error");
 }
 
+// Only a regular file (new, or an existing one to replace) is a destination: a folder, a
+// device or a FIFO is refused before a byte is written. The stat before opening spares
+// devices the open itself; the fstat after it closes the gap between the two, and
+// O_NONBLOCK keeps a FIFO without a reader from blocking the open.
 void JpegImage::SaveFile(const std::string& path) {
-  FileDescriptor file(::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
-  if (file.Get() < 0) throw FileError("Cannot create file \"" + path + "\". " + SystemText(errno));
+  const auto refuse = [&path](const std::string& reason) {
+    return FileError("Cannot create file \"" + path + "\". " + reason);
+  };
+  const auto check_kind = [&refuse](const struct stat& status) {
+    if (S_ISDIR(status.st_mode)) throw refuse(SystemText(EISDIR));
+    if (!S_ISREG(status.st_mode)) throw refuse("Not a regular file");
+  };
+  struct stat status {};
+  if (::stat(path.c_str(), &status) == 0) check_kind(status);
+  FileDescriptor file(
+      ::open(path.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666));
+  if (file.Get() < 0) throw refuse(SystemText(errno));
+  if (::fstat(file.Get(), &status) != 0) throw refuse(SystemText(errno));
+  check_kind(status);
+  if (::ftruncate(file.Get(), 0) != 0) throw refuse(SystemText(errno));
   const std::vector<std::uint8_t>& bytes = EncodedBytes();
   std::size_t done = 0;
   while (done < bytes.size()) {  // one write; the loop only resumes an interrupted one

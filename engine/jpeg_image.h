@@ -74,11 +74,18 @@ class JpegImage : public Graphic {
 
  private:
   void TakeBytes(std::vector<std::uint8_t> bytes);
+  bool DrawStreamed(RasterCanvas& canvas, const Rect& rect);
   const std::vector<std::uint8_t>& EncodedBytes();
   void Changed();
 
   std::shared_ptr<EncodedJpeg> encoded_;
   std::unique_ptr<Raster> decoded_;
+  // Set by a streamed draw that failed: the size the decoded raster would have had then.
+  // The next DecodedRaster decodes again and keeps what the failed decode leaves, silently.
+  struct FailedDraw {
+    std::int32_t Width = 0, Height = 0;
+  };
+  std::optional<FailedDraw> failed_draw_;
   JpegSettings settings_;
   bool palette_modified_ = false;
   std::function<void()> on_change_;

@@ -153,7 +153,10 @@ void Raster::SetFormat(RasterFormat format) {
     if (format == format_) return;
   } else {
     if (format == GetFormat()) return;
-    store_ = Converted(*store_, format);
+    if (store_.use_count() == 1 && BitsFor(format) == store_->bits)
+      store_->device = format == rfDevice;  // the same layout: no second store, no copy
+    else
+      store_ = Converted(*store_, format);
   }
   format_ = format;
   Changed();

@@ -170,6 +170,21 @@ void AverageInto(Raster& target, int x0, int y0, const Rect& rect, Span xs, Span
 
 }  // namespace
 
+StretchPlan PlanStretch(const Rect& rect, int target_w, int target_h, int src_w, int src_h) {
+  StretchPlan plan;
+  const std::int64_t dw = std::int64_t{rect.Right} - rect.Left;
+  const std::int64_t dh = std::int64_t{rect.Bottom} - rect.Top;
+  if (dw <= 0 || dh <= 0 || src_w <= 0 || src_h <= 0) return plan;
+  const Span xs = Clip(rect.Left, dw, target_w);
+  const Span ys = Clip(rect.Top, dh, target_h);
+  if (xs.count == 0 || ys.count == 0) return plan;
+  plan.X0 = static_cast<int>(rect.Left + xs.first);
+  plan.Y0 = static_cast<int>(rect.Top + ys.first);
+  plan.Cols = NearestPickMap(dw, src_w, xs.first, xs.count);
+  plan.Rows = NearestPickMap(dh, src_h, ys.first, ys.count);
+  return plan;
+}
+
 void StretchDraw(Raster& target, const Rect& rect, const Raster& source) {
   if (!target.HasStore() || !source.HasStore()) return;
   const std::int64_t dw = std::int64_t{rect.Right} - rect.Left;
@@ -186,12 +201,12 @@ void StretchDraw(Raster& target, const Rect& rect, const Raster& source) {
     snapshot.RowAddress(0);
     from = &snapshot;
   }
-  const int x0 = static_cast<int>(rect.Left + xs.first);
-  const int y0 = static_cast<int>(rect.Top + ys.first);
   if (UsesHalftone(DisplayDepth(), from->BitsPerPixel())) {
-    AverageInto(target, x0, y0, rect, xs, ys, *from);
+    AverageInto(target, static_cast<int>(rect.Left + xs.first),
+                static_cast<int>(rect.Top + ys.first), rect, xs, ys, *from);
   } else {
-    PickInto(target, x0, y0, NearestPickMap(dw, from->Width(), xs.first, xs.count),
-             NearestPickMap(dh, from->Height(), ys.first, ys.count), *from);
+    const StretchPlan plan =
+        PlanStretch(rect, target.Width(), target.Height(), from->Width(), from->Height());
+    PickInto(target, plan.X0, plan.Y0, plan.Cols, plan.Rows, *from);
   }
 }

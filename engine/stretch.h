@@ -17,6 +17,17 @@ inline int NearestPick(std::int64_t d, std::int64_t dest_len, std::int64_t src_l
 std::vector<int> NearestPickMap(std::int64_t dest_len, int src_len, std::int64_t first = 0,
                                 std::int64_t count = -1);
 
+// What one picking transfer of a src_w x src_h picture into rect of a target_w x
+// target_h target copies: destination pixel (X0 + i, Y0 + j) takes source pixel
+// (Cols[i], Rows[j]). Only the part of rect inside the target is listed; both lists are
+// non-decreasing. Empty lists when nothing is drawn.
+struct StretchPlan {
+  int X0 = 0, Y0 = 0;
+  std::vector<int> Cols, Rows;
+  bool Empty() const { return Cols.empty() || Rows.empty(); }
+};
+StretchPlan PlanStretch(const Rect& rect, int target_w, int target_h, int src_w, int src_h);
+
 // True when the transfer averages blocks instead of picking: only onto a target of 8 bits
 // per pixel or fewer, and only from a deeper source.
 bool UsesHalftone(int target_depth, int source_bits);

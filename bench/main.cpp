@@ -1,0 +1,218 @@
+// tessarine-bench: runs MakeThumbnail over JPEG files as the batch does and times it.
+//   tessarine-bench [--percent N | --height N | --width N | --custom WxH | --box WxH]
+//                   [--out DIR] [--reference] [--repeat N] SOURCE...
+// Prints the log lines of the first round as they come, "error: <file>: <message>" for a
+// file that raises (the run goes on), then one summary line whose wall time is the median
+// round's.
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <iostream>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "bench/source_list.h"
+#include "engine/jpeg_image.h"
+#include "engine/jpeg_stream.h"
+#include "engine/size_rules.h"
+#include "engine/thumbnail_writer.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char kUsage[] =
+    "usage: tessarine-bench [--percent N | --height N | --width N | --custom WxH | --box WxH]\n"
+    "                       [--out DIR] [--reference] [--repeat N] SOURCE...\n";
+
+[[noreturn]] void Usage(const std::string& problem) {
+  std::cerr << "tessarine-bench: " << problem << "\n" << kUsage;
+  std::exit(2);
+}
+
+int Number(const std::string& text, const std::string& option) {
+  try {
+    std::size_t used = 0;
+    const int value = std::stoi(text, &used);
+    if (used == text.size() && value >= 0) return value;
+  } catch (const std::exception&) {
+  }
+  Usage("bad number for " + option + ": " + text);
+}
+
+// "WxH" as Width and Height of the parameters.
+void Pair(const std::string& text, const std::string& option, ThumbnailParams& params) {
+  const auto x = text.find_first_of("xX");
+  if (x == std::string::npos) Usage(option + " wants WxH, not " + text);
+  params.Width = Number(text.substr(0, x), option);
+  params.Height = Number(text.substr(x + 1), option);
+}
+
+struct Options {
+  ThumbnailParams params{tmPercent, 50, 0, 0};
+  std::string out;
+  bool reference = false;
+  int repeat = 1;
+  std::vector<std::string> sources;
+};
+
+Options Parse(int argc, char** argv) {
+  Options options;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    auto value = [&]() -> std::string {
+      if (i + 1 >= argc) Usage(arg + " wants a value");
+      return argv[++i];
+    };
+    if (arg == "--percent") {
+      options.params = {tmPercent, Number(value(), arg), 0, 0};
+    } else if (arg == "--height") {
+      options.params = {tmByHeight, 0, Number(value(), arg), 0};
+    } else if (arg == "--width") {
+      options.params = {tmByWidth, 0, 0, Number(value(), arg)};
+    } else if (arg == "--custom" || arg == "--box") {
+      options.params = {arg == "--custom" ? tmCustom : tmMaxBox, 0, 0, 0};
+      Pair(value(), arg, options.params);
+    } else if (arg == "--out") {
+      options.out = value();
+    } else if (arg == "--reference") {
+      options.reference = true;
+    } else if (arg == "--repeat") {
+      options.repeat = std::max(1, Number(value(), arg));
+    } else if (arg == "--help" || arg == "-h") {
+      std::cout << kUsage;
+      std::exit(0);
+    } else if (arg.size() > 1 && arg[0] == '-' && arg[1] == '-') {
+      Usage("unknown option " + arg);
+    } else {
+      options.sources.push_back(arg);
+    }
+  }
+  if (options.sources.empty()) Usage("no SOURCE given");
+  return options;
+}
+
+// A temporary output folder that goes with everything in it.
+class TempFolder {
+ public:
+  TempFolder() {
+    std::string pattern = (fs::temp_directory_path() / "tessarine-bench-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("cannot make " + pattern);
+    path_ = pattern;
+  }
+  ~TempFolder() {
+    std::error_code ignored;
+    fs::remove_all(path_, ignored);
+  }
+  TempFolder(const TempFolder&) = delete;
+  TempFolder& operator=(const TempFolder&) = delete;
+  const std::string& Path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+struct Round {
+  int made = 0, refused = 0, errors = 0;
+  double src_mpix = 0;  // of the sources made
+  double wall_ms = 0;
+};
+
+// Counts the writer's lines by kind and prints them when asked.
+class BenchLog : public LogSink {
+ public:
+  explicit BenchLog(bool print) : print_(print) {}
+  void Append(const std::string& line) override {
+    made_ = line.rfind("缩略图生成:", 0) == 0;
+    ++lines_;
+    if (print_) std::cout << line << '\n';
+  }
+  int Lines() const { return lines_; }
+  bool LastMade() const { return made_; }
+
+ private:
+  bool print_;
+  int lines_ = 0;
+  bool made_ = false;
+};
+
+// The source's megapixels from its header, 0 when it cannot be read.
+double SourceMegapixels(const std::string& file) {
+  try {
+    JpegImage image;
+    image.LoadFile(file);
+    return double(image.Width()) * image.Height() / 1e6;
+  } catch (const std::exception&) {
+    return 0;
+  }
+}
+
+// One pass over the files, the batch's road: MakeThumbnail each, in order.
+Round RunRound(const std::vector<std::string>& files, const std::vector<double>& mpix,
+               const std::string& out_dir, const ThumbnailParams& p, bool print) {
+  Round round;
+  BenchLog log(print);
+  const auto start = std::chrono::steady_clock::now();
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    const int before = log.Lines();
+    const std::string dest = (fs::path(out_dir) / fs::path(files[i]).filename()).string();
+    try {
+      MakeThumbnail(files[i], dest, p.Mode, p.Percent, p.Height, p.Width, log);
+      if (log.Lines() > before && log.LastMade()) {
+        ++round.made;
+        round.src_mpix += mpix[i];
+      } else {
+        ++round.refused;
+      }
+    } catch (const std::exception& e) {
+      ++round.errors;
+      if (print) std::cout << "error: " << files[i] << ": " << e.what() << '\n';
+    }
+  }
+  round.wall_ms =
+      std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+  return round;
+}
+
+double PeakRssMb() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_maxrss / 1024.0;  // kilobytes on Linux
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const Options options = Parse(argc, argv);
+  SetStreamedDrawing(!options.reference);
+  const std::vector<std::string> files = ListSources(options.sources);
+
+  std::optional<TempFolder> temp;
+  std::string out_dir = options.out;
+  if (out_dir.empty()) {
+    temp.emplace();
+    out_dir = temp->Path();
+  } else {
+    fs::create_directories(out_dir);
+  }
+  std::vector<double> mpix;
+  for (const std::string& file : files) mpix.push_back(SourceMegapixels(file));
+
+  std::vector<Round> rounds;
+  for (int r = 0; r < options.repeat; ++r)
+    rounds.push_back(RunRound(files, mpix, out_dir, options.params, r == 0));
+  std::sort(rounds.begin(), rounds.end(),
+            [](const Round& a, const Round& b) { return a.wall_ms < b.wall_ms; });
+  const Round& median = rounds[rounds.size() / 2];
+  std::printf("files=%zu made=%d refused=%d errors=%d src_mpix=%.3f wall_ms=%.1f "
+              "mpix_per_s=%.2f peak_rss_mb=%.1f\n",
+              files.size(), median.made, median.refused, median.errors, median.src_mpix,
+              median.wall_ms, median.wall_ms > 0 ? median.src_mpix * 1000 / median.wall_ms : 0.0,
+              PeakRssMb());
+  return 0;
+}

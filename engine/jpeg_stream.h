@@ -1,0 +1,38 @@
+#pragma once
+// The streamed draw of a JPEG picture that has not been decoded: rows come from the library
+// one at a time and only the pixels the nearest-neighbour pick takes are copied into the
+// 24-bit target, so no full-size raster is made. Rows that no destination row uses are
+// skipped where that leaves every kept row's bytes as they are, else read and dropped.
+// Same pixels, same errors, as DecodeJpeg followed by StretchDraw.
+#include <cstdint>
+#include <span>
+
+#include "engine/jpeg_image.h"
+#include "engine/raster.h"
+#include "engine/stretch.h"
+
+// Process-wide road for drawing undecoded pictures: true (the default) streams, false
+// forces the plain road (full decode into the picture's raster, then the stretch).
+void SetStreamedDrawing(bool on);
+bool StreamedDrawing();
+
+// What the last streamed draw asked of the library, in source rows.
+struct StreamedRows {
+  int Read = 0;     // decoded and converted (kept or dropped)
+  int Skipped = 0;  // passed over with jpeg_skip_scanlines
+};
+StreamedRows LastStreamedRows();
+
+// How far a streamed draw got: once the decoder has started, the size its picture has.
+struct StreamedDraw {
+  bool Started = false;
+  int Width = 0, Height = 0;
+  bool HasTable = false;  // the picture came through a colour map (grey)
+};
+
+// Draws the picture in bytes into target by plan, a plan made for the picture's full size
+// (JpegSettings::ScaleShift 0, OutputFormat rf24Bit). target is a 24-bit raster, or has no
+// store when plan is empty; the whole picture is decoded either way. Throws what
+// DecodeJpeg throws; draw tells how far it got.
+void DrawJpegStreamed(std::span<const std::uint8_t> bytes, const JpegSettings& settings,
+                      const StretchPlan& plan, Raster& target, StreamedDraw& draw);

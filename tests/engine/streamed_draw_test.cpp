@@ -1,0 +1,266 @@
+// The streamed draw against the plain road: every thumbnail must be the plain road's file,
+// byte for byte, and every failure the plain road's failure.
+#include "engine/jpeg_stream.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <optional>
+#include <sstream>
+
+#include "engine/jpeg_image.h"
+#include "engine/size_rules.h"
+#include "engine/thumbnail_writer.h"
+#include "tests/engine/test_support.h"
+
+namespace {
+
+// Restores the process-wide road when a test ends.
+class StreamedDrawTest : public ::testing::Test {
+ protected:
+  ~StreamedDrawTest() override { SetStreamedDrawing(true); }
+  TempDir dir;
+};
+
+struct Sizing {
+  const char* name;
+  ThumbnailParams params;
+};
+
+const Sizing kHalf{"1/2", {tmPercent, 50, 0, 0}};
+const Sizing kTenth{"1/10", {tmPercent, 10, 0, 0}};
+const Sizing kBox{"box 160x120", {tmMaxBox, 0, 120, 160}};
+const Sizing kCustom{"custom 97x61", {tmCustom, 0, 61, 97}};
+const std::vector<Sizing> kSweep = {
+    kHalf,   kTenth, {"1/3", {tmPercent, 33, 0, 0}}, {"1/4", {tmPercent, 25, 0, 0}},
+    {"99%", {tmPercent, 99, 0, 0}}, kCustom, kBox, {"box 40x40", {tmMaxBox, 0, 40, 40}},
+    {"one row", {tmByHeight, 0, 1, 0}}, {"width 7", {tmByWidth, 0, 0, 7}},
+};
+
+// What the plain road makes for one sizing: the file's bytes, or the error's text, or
+// nothing when the size rules refuse. The picture is decoded once, for every sizing.
+class PlainRoad {
+ public:
+  explicit PlainRoad(const std::string& file) {
+    SetStreamedDrawing(false);
+    try {
+      image_.LoadFile(file);
+    } catch (const std::exception& e) {
+      load_error_ = e.what();
+      return;
+    }
+    header_w_ = image_.Width();
+    header_h_ = image_.Height();
+    try {
+      image_.DecodedRaster();
+    } catch (const std::exception& e) {
+      error_ = e.what();
+    }
+  }
+  std::optional<std::string> Thumbnail(const ThumbnailParams& p) {
+    if (load_error_) return "error: " + *load_error_;
+    const auto size = ComputeThumbnailSize(header_w_, header_h_, p);
+    if (!size) return std::nullopt;
+    if (error_) return "error: " + *error_;
+    Raster raster;
+    raster.SetWidth(size->ThumbW);
+    raster.SetHeight(size->ThumbH);
+    raster.SetFormat(rf24Bit);
+    raster.Canvas().DrawScaled(Rect{0, 0, size->ThumbW, size->ThumbH}, image_);
+    JpegImage output;
+    output.AssignRaster(raster);
+    std::ostringstream bytes;
+    output.SaveStream(bytes);
+    return bytes.str();
+  }
+
+ private:
+  JpegImage image_;
+  std::int32_t header_w_ = 0, header_h_ = 0;
+  std::optional<std::string> load_error_, error_;
+};
+
+// What MakeThumbnail makes on the streamed road, in the same terms.
+std::optional<std::string> Streamed(const std::string& file, const std::string& dest,
+                                    const ThumbnailParams& p) {
+  SetStreamedDrawing(true);
+  std::vector<std::string> lines;
+  CallbackLogSink log([&](const std::string& line) { lines.push_back(line); });
+  fs::remove(dest);
+  try {
+    MakeThumbnail(file, dest, p.Mode, p.Percent, p.Height, p.Width, log);
+  } catch (const std::exception& e) {
+    return "error: " + std::string(e.what());
+  }
+  if (lines.empty() || lines[0].rfind("缩略图生成:", 0) != 0) return std::nullopt;
+  const std::vector<std::uint8_t> bytes = ReadBytes(dest);
+  return std::string(bytes.begin(), bytes.end());
+}
+
+void ExpectSameThumbnails(const std::string& file, const std::vector<Sizing>& sizings,
+                          const TempDir& dir) {
+  PlainRoad plain(file);
+  for (const Sizing& s : sizings) {
+    SCOPED_TRACE(s.name);
+    const auto expected = plain.Thumbnail(s.params);
+    const auto got = Streamed(file, dir / "tb.jpg", s.params);
+    ASSERT_EQ(expected.has_value(), got.has_value());
+    if (expected) {
+      EXPECT_TRUE(*expected == *got) << (got->rfind("error", 0) == 0 ? *got : "");
+    }
+  }
+}
+
+std::vector<std::string> CorpusFiles(const std::string& folder) {
+  std::vector<std::string> files;
+  for (const auto& entry : fs::directory_iterator(Corpus(folder))) {
+    if (entry.path().extension() == ".jpg") files.push_back(entry.path().string());
+  }
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+}  // namespace
+
+TEST_F(StreamedDrawTest, EverySmallCorpusFileGivesThePlainThumbnailForEverySizing) {
+  for (const std::string& file : CorpusFiles("small")) {
+    SCOPED_TRACE(file);
+    ExpectSameThumbnails(file, kSweep, dir);
+  }
+}
+
+// The large photos take a few sizes each: one-row steps (1/2), iMCU-row steps (1/10) and
+// long skips (the box, a small custom size).
+class LargePhoto : public StreamedDrawTest, public ::testing::WithParamInterface<std::string> {};
+
+TEST_P(LargePhoto, GivesThePlainThumbnail) {
+  ExpectSameThumbnails(GetParam(), {kHalf, kTenth, kBox, kCustom}, dir);
+}
+
+INSTANTIATE_TEST_SUITE_P(Corpus, LargePhoto, ::testing::ValuesIn(CorpusFiles("large")),
+                         [](const auto& info) {
+                           std::string name = fs::path(info.param).stem().string();
+                           for (char& c : name)
+                             if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+                           return name;
+                         });
+
+// Every sampling layout, sequential and progressive, as cjpeg writes it from one photo cut
+// to odd sides. The layouts that skip rows must have skipped some; the others none.
+TEST_F(StreamedDrawTest, EverySamplingLayoutGivesThePlainThumbnailAndSkipsOnlyWhereExact) {
+  RunTool("djpeg -scale 1/2 -outfile " + (dir / "full.ppm") + " " +
+          Corpus("small/exif-Landscape_3.jpg"));
+  RunTool("pamcut -width 899 -height 597 " + (dir / "full.ppm") + " > " + (dir / "cut.ppm"));
+  struct Layout {
+    const char* sample;
+    bool skips;
+  };
+  for (const Layout layout : {Layout{"1x1,1x1,1x1", true}, Layout{"2x1,1x1,1x1", true},
+                              Layout{"2x2,1x1,1x1", true}, Layout{"1x2,1x1,1x1", true},
+                              Layout{"4x1,1x1,1x1", true}, Layout{"2x2,1x2,1x2", false},
+                              Layout{"4x2,1x1,1x1", false}, Layout{"1x1,2x2,1x1", false}}) {
+    for (const char* mode : {"", "-progressive", "-restart 1"}) {
+      SCOPED_TRACE(std::string(layout.sample) + " " + mode);
+      const std::string file = dir / "layout.jpg";
+      RunTool(std::string("cjpeg -quality 85 -sample ") + layout.sample + " " + mode +
+              " -outfile " + file + " " + (dir / "cut.ppm"));
+      ExpectSameThumbnails(file, kSweep, dir);
+      Streamed(file, dir / "tb.jpg", kTenth.params);
+      EXPECT_EQ(LastStreamedRows().Skipped > 0, layout.skips);
+    }
+  }
+}
+
+TEST_F(StreamedDrawTest, GreyPicturesReadEveryRowAndNeverSkip) {
+  for (const char* file : {"small/jd-tower_grayscale.jpg", "large/derived-seeding-grey.jpg"}) {
+    SCOPED_TRACE(file);
+    JpegImage image;
+    image.LoadFile(Corpus(file));
+    Streamed(Corpus(file), dir / "tb.jpg", kBox.params);
+    EXPECT_EQ(LastStreamedRows().Skipped, 0);
+    EXPECT_EQ(LastStreamedRows().Read, image.Height());
+  }
+}
+
+// The preview draws the picture at its own size and places it with negative offsets; any
+// rect, clipped or larger than the picture, gives the plain road's pixels.
+TEST_F(StreamedDrawTest, AnyRectGivesThePlainPixels) {
+  for (const char* file : {"small/ljt-testorig.jpg", "small/jd-tower_grayscale.jpg",
+                           "small/jd-jpg-cmyk-1.jpg", "small/jd-ycck.jpg"}) {
+    JpegImage probe;
+    probe.LoadFile(Corpus(file));
+    const int w = probe.Width(), h = probe.Height();
+    for (const Rect rect : {Rect{0, 0, w, h}, Rect{-10, -3, w - 10, h - 3},
+                            Rect{5, 7, 5 + w / 3, 7 + h / 4}, Rect{-w, 0, w, 2 * h}}) {
+      SCOPED_TRACE(std::string(file) + " " + std::to_string(rect.Left) + "," +
+                   std::to_string(rect.Top));
+      Raster rasters[2];
+      for (int streamed = 0; streamed < 2; ++streamed) {
+        SetStreamedDrawing(streamed == 1);
+        JpegImage image;
+        image.LoadFile(Corpus(file));
+        Raster& raster = rasters[streamed];
+        raster.SetWidth(w);
+        raster.SetHeight(h);
+        raster.SetFormat(rf24Bit);
+        raster.Canvas().DrawScaled(rect, image);
+      }
+      for (int y = 0; y < h; ++y)
+        ASSERT_EQ(std::memcmp(rasters[0].RowAddress(y), rasters[1].RowAddress(y), 3 * w), 0)
+            << "row " << y;
+    }
+  }
+}
+
+// A failed streamed draw raises the plain road's error and leaves the image as the failed
+// plain decode leaves it: the same size, and later requests give that raster silently.
+// Before the decoder starts (empty data, arithmetic coding), and after it (an unknown marker
+// in the middle of the picture data, met when the rows reach it or at the end).
+TEST_F(StreamedDrawTest, FailuresMatchThePlainRoadAndAreNotRaisedTwice) {
+  const auto damaged = [&](const char* source, const std::string& name) {
+    std::vector<std::uint8_t> bytes = ReadBytes(Corpus(source));
+    std::size_t at = bytes.size() / 2;
+    while (bytes[at - 1] == 0xFF) ++at;
+    bytes.insert(bytes.begin() + static_cast<std::ptrdiff_t>(at), {0xFF, 0x02});
+    WriteBytes(dir / name, bytes);
+    return dir / name;
+  };
+  for (const std::string& file :
+       {Corpus("small/jd-empty.jpg"), Corpus("small/ljt-testimgari.jpg"),
+        damaged("small/jd-tower.jpg", "sequential.jpg"),
+        damaged("small/jd-tower_grayscale.jpg", "grey.jpg"),
+        damaged("small/jd-tower_progressive.jpg", "progressive.jpg")}) {
+    SCOPED_TRACE(file);
+    std::string messages[2];
+    std::int32_t sizes[2][2];
+    Raster rasters[2];
+    for (int streamed = 0; streamed < 2; ++streamed) {
+      SetStreamedDrawing(streamed == 1);
+      JpegImage image;
+      image.LoadFile(file);
+      Raster target;
+      target.SetWidth(8);
+      target.SetHeight(8);
+      target.SetFormat(rf24Bit);
+      try {
+        target.Canvas().DrawScaled(Rect{0, 0, 8, 8}, image);
+      } catch (const JpegCodecError& e) {
+        messages[streamed] = e.what();
+      }
+      sizes[streamed][0] = image.Width();
+      sizes[streamed][1] = image.Height();
+      EXPECT_NO_THROW(target.Canvas().DrawScaled(Rect{0, 0, 8, 8}, image));
+      rasters[streamed].Share(image.DecodedRaster());
+    }
+    EXPECT_FALSE(messages[0].empty());
+    EXPECT_EQ(messages[0], messages[1]);
+    EXPECT_EQ(sizes[0][0], sizes[1][0]);
+    EXPECT_EQ(sizes[0][1], sizes[1][1]);
+    ASSERT_EQ(rasters[0].Height(), rasters[1].Height());
+    for (int y = 0; y < rasters[0].Height(); ++y)
+      ASSERT_EQ(std::memcmp(rasters[0].RowAddress(y), rasters[1].RowAddress(y),
+                            rasters[0].BytesPerRow()),
+                0);
+  }
+}
