@@ -1,5 +1,6 @@
 #include "engine/jpeg_stream.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <vector>
@@ -46,6 +47,71 @@ bool SkipIsExact(const jpeg_decompress_struct& info) {
   return false;
 }
 
+// The library's one-pass grey quantizer with Floyd-Steinberg dithering, rebuilt so that
+// it runs only on rows the library hands out in full (the dither carries from row to row,
+// so every row passes through it). Same levels, same error arithmetic, same serpentine
+// order: the library's own output, at less cost per pixel, and every value comes out as
+// its level rather than its colour index.
+struct GreyDither {
+  // Any sum the rule can form, -256 .. 639 (the library's range-limit table), is an index
+  // here after adding kOffset; the tables clamp it to 0..255 as that table does, then give
+  // the level chosen, the error left (value - level) and seven times that error.
+  static constexpr int kOffset = 256;
+  static constexpr int kSums = 896;
+  std::int16_t* errors = nullptr;  // width + 2 entries, as the library keeps them
+  bool odd_row = false;
+  std::array<std::uint8_t, kSums> level{};
+  std::array<std::int16_t, kSums> error{};
+  std::array<std::int16_t, kSums> error7{};
+};
+
+// The levels: 0 and 255 and the rest evenly spaced; each value takes the level whose
+// half-way bounds hold it.
+void MakeGreyLevels(int colours, GreyDither& d) {
+  const int top = colours - 1;
+  const auto value = [top](int j) { return (j * 255 + top / 2) / top; };
+  const auto largest_input = [top](int j) { return ((2 * j + 1) * 255 + top) / (2 * top); };
+  std::array<int, 256> level_of{};
+  int index = 0;
+  int bound = largest_input(0);
+  for (int v = 0; v < 256; ++v) {
+    while (v > bound) bound = largest_input(++index);
+    level_of[v] = value(index);
+  }
+  for (int i = 0; i < GreyDither::kSums; ++i) {
+    const int v = std::clamp(i - GreyDither::kOffset, 0, 255);
+    d.level[i] = static_cast<std::uint8_t>(level_of[v]);
+    d.error[i] = static_cast<std::int16_t>(v - level_of[v]);
+    d.error7[i] = static_cast<std::int16_t>(7 * (v - level_of[v]));
+  }
+}
+
+// Dithers one row in place: grey values in, grey levels out. The only chain from pixel to
+// pixel is the 7/16 share: add, shift, add, one table read.
+void DitherRow(GreyDither& d, JSAMPLE* row, int width) {
+  const int dir = d.odd_row ? -1 : 1;
+  JSAMPLE* pixel = d.odd_row ? row + (width - 1) : row;
+  std::int16_t* error = d.odd_row ? d.errors + (width + 1) : d.errors;
+  const std::uint8_t* const level = d.level.data() + GreyDither::kOffset;
+  const std::int16_t* const left = d.error.data() + GreyDither::kOffset;
+  const std::int16_t* const left7 = d.error7.data() + GreyDither::kOffset;
+  int share7 = 0, below = 0, below_previous = 0;
+  for (int col = width; col > 0; --col) {
+    // The error sums are sixteenths; the shift rounds toward minus infinity.
+    const int sum = ((share7 + error[dir] + 8) >> 4) + *pixel;
+    const int e = left[sum];
+    share7 = left7[sum];
+    *pixel = level[sum];
+    error[0] = static_cast<std::int16_t>(below_previous + 3 * e);  // 3/16 below and behind
+    below_previous = below + 5 * e;                                // 5/16 below
+    below = e;                                                     // 1/16 below and ahead
+    pixel += dir;
+    error += dir;
+  }
+  error[0] = static_cast<std::int16_t>(below_previous);
+  d.odd_row = !d.odd_row;
+}
+
 // Everything the row loop needs, prepared in C++ before the library runs: plain pointers.
 struct Job {
   const int* cols = nullptr;  // source column of each visible destination column
@@ -54,40 +120,56 @@ struct Job {
   std::uint8_t* const* target_rows = nullptr;  // destination rows, already offset by X0
   std::size_t row_count = 0;
   std::array<std::uint8_t, 3 * 256>* bgr_table = nullptr;  // filled for colour-mapped rows
+  GreyDither* dither = nullptr;
 };
 
+// How the decoded rows arrive in the scratch row.
+enum class RowKind { kBgr, kCmyk, kIndexed, kGreyLevels };
+
 // Copies the picked pixels of one decoded row into one destination row.
-void CopyPicks(const Job& job, DecodeOutput output, int components, const JSAMPLE* from,
-               std::uint8_t* to) {
+void CopyPicks(const Job& job, RowKind kind, const JSAMPLE* from, std::uint8_t* to) {
   const int* col = job.cols;
   const int* const end = job.cols + job.col_count;
-  if (output.Format == rf8Bit) {
-    const std::uint8_t* table = job.bgr_table->data();
-    for (; col != end; ++col, to += 3) std::memcpy(to, table + 3 * from[*col], 3);
-  } else if (output.Cmyk) {
-    for (; col != end; ++col, to += 3) InvertedCmykPixelToBgr(from + 4 * *col, to);
-  } else {
-    for (; col != end; ++col, to += 3) {
-      const JSAMPLE* p = from + components * *col;
-      to[0] = p[0];
-      to[1] = p[1];
-      to[2] = p[2];
+  switch (kind) {
+    case RowKind::kIndexed: {
+      const std::uint8_t* table = job.bgr_table->data();
+      for (; col != end; ++col, to += 3) std::memcpy(to, table + 3 * from[*col], 3);
+      break;
     }
+    case RowKind::kGreyLevels:
+      for (; col != end; ++col, to += 3) to[0] = to[1] = to[2] = from[*col];
+      break;
+    case RowKind::kCmyk:
+      for (; col != end; ++col, to += 3) InvertedCmykPixelToBgr(from + 4 * *col, to);
+      break;
+    case RowKind::kBgr:
+      for (; col != end; ++col, to += 3) {
+        const JSAMPLE* p = from + 3 * *col;
+        to[0] = p[0];
+        to[1] = p[1];
+        to[2] = p[2];
+      }
+      break;
   }
+}
+
+// One row into the scratch row, dithered when this draw dithers itself.
+void ReadRow(jpeg_decompress_struct& info, JSAMPARRAY scratch, GreyDither* dither,
+             StreamedRows& rows) {
+  jpeg_read_scanlines(&info, scratch, 1);
+  ++rows.Read;
+  if (dither != nullptr) DitherRow(*dither, scratch[0], static_cast<int>(info.output_width));
 }
 
 // Brings the library to source row `row` (at or after its current one).
 void AdvanceTo(jpeg_decompress_struct& info, JDIMENSION row, bool skip, JSAMPARRAY scratch,
-               StreamedRows& rows) {
+               GreyDither* dither, StreamedRows& rows) {
   if (row <= info.output_scanline) return;
   if (skip) {
     rows.Skipped += static_cast<int>(jpeg_skip_scanlines(&info, row - info.output_scanline));
     return;
   }
-  while (info.output_scanline < row) {
-    jpeg_read_scanlines(&info, scratch, 1);
-    ++rows.Read;
-  }
+  while (info.output_scanline < row) ReadRow(info, scratch, dither, rows);
 }
 
 void StreamWith(Decompressor& jpeg, std::span<const std::uint8_t> bytes,
@@ -99,44 +181,56 @@ void StreamWith(Decompressor& jpeg, std::span<const std::uint8_t> bytes,
   AttachSource(jpeg, bytes);
   jpeg_read_header(&info, TRUE);
   const DecodeOutput output = SetDecodeParameters(info, settings);
+  // Grey output dithered by the library's rule is dithered here instead (DitherRow).
+  GreyDither* const dither = info.quantize_colors && info.out_color_space == JCS_GRAYSCALE &&
+                                     info.dither_mode == JDITHER_FS
+                                 ? job.dither
+                                 : nullptr;
+  if (dither != nullptr) {
+    MakeGreyLevels(info.desired_number_of_colors, *dither);
+    info.quantize_colors = FALSE;
+  }
   jpeg_start_decompress(&info);
   draw.Started = true;
   draw.Width = static_cast<int>(info.output_width);
   draw.Height = static_cast<int>(info.output_height);
-  draw.HasTable = info.quantize_colors && info.colormap != nullptr;
-  if (draw.HasTable) {  // indices past the map's end read black, as the plain stretch has it
+  draw.HasTable = dither != nullptr || (info.quantize_colors && info.colormap != nullptr);
+  RowKind kind = output.Cmyk ? RowKind::kCmyk : RowKind::kBgr;
+  if (dither != nullptr) {
+    kind = RowKind::kGreyLevels;
+    const std::size_t bytes = (info.output_width + 2) * sizeof(std::int16_t);
+    dither->errors = static_cast<std::int16_t*>(
+        info.mem->alloc_large(reinterpret_cast<j_common_ptr>(&info), JPOOL_IMAGE, bytes));
+    std::memset(dither->errors, 0, bytes);
+  } else if (draw.HasTable) {  // indices past the map's end read black, as in the stretch
+    kind = RowKind::kIndexed;
     job.bgr_table->fill(0);
+    const int grey = info.out_color_components == 1;
     for (int i = 0; i < info.actual_number_of_colors; ++i) {
-      const int grey = info.out_color_components == 1;
       (*job.bgr_table)[3 * i] = info.colormap[grey ? 0 : 2][i];
       (*job.bgr_table)[3 * i + 1] = info.colormap[grey ? 0 : 1][i];
       (*job.bgr_table)[3 * i + 2] = info.colormap[0][i];
     }
   }
-  const int components = info.out_color_components;
-  JSAMPARRAY scratch =
-      info.mem->alloc_sarray(reinterpret_cast<j_common_ptr>(&info), JPOOL_IMAGE,
-                             info.output_width * static_cast<JDIMENSION>(components), 1);
-  const bool skip = SkipIsExact(info);
+  JSAMPARRAY scratch = info.mem->alloc_sarray(
+      reinterpret_cast<j_common_ptr>(&info), JPOOL_IMAGE,
+      info.output_width * static_cast<JDIMENSION>(info.out_color_components), 1);
+  const bool skip = dither == nullptr && SkipIsExact(info);
 
   for (std::size_t j = 0; j < job.row_count;) {
-    const auto source_row = static_cast<JDIMENSION>(job.rows[j]);
-    AdvanceTo(info, source_row, skip, scratch, rows);
-    jpeg_read_scanlines(&info, scratch, 1);
-    ++rows.Read;
+    AdvanceTo(info, static_cast<JDIMENSION>(job.rows[j]), skip, scratch, dither, rows);
+    ReadRow(info, scratch, dither, rows);
     std::uint8_t* const first = job.target_rows[j];
-    CopyPicks(job, output, components, scratch[0], first);
+    CopyPicks(job, kind, scratch[0], first);
     for (++j; j < job.row_count && job.rows[j] == job.rows[j - 1]; ++j)
       std::memcpy(job.target_rows[j], first, 3 * job.col_count);
   }
   // The rest of the picture is still decoded, so that damaged data and the markers after
   // the last scan raise what they raise on the plain road; only the last row is read, never
   // skipped, since a skip to the end would stop reading the data.
-  if (info.output_height > 0) AdvanceTo(info, info.output_height - 1, skip, scratch, rows);
-  while (info.output_scanline < info.output_height) {
-    jpeg_read_scanlines(&info, scratch, 1);
-    ++rows.Read;
-  }
+  if (info.output_height > 0)
+    AdvanceTo(info, info.output_height - 1, skip, scratch, dither, rows);
+  while (info.output_scanline < info.output_height) ReadRow(info, scratch, dither, rows);
   jpeg_finish_decompress(&info);
 }
 
@@ -162,7 +256,9 @@ void DrawJpegStreamed(std::span<const std::uint8_t> bytes, const JpegSettings& s
       target_rows.push_back(target.RowAddress(plan.Y0 + static_cast<int>(j)) + 3 * plan.X0);
   }
   std::array<std::uint8_t, 3 * 256> bgr_table{};
+  GreyDither dither;
   Job job;
+  job.dither = &dither;
   job.cols = plan.Cols.data();
   job.col_count = plan.Empty() ? 0 : plan.Cols.size();
   job.rows = plan.Rows.data();
