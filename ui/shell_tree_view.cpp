@@ -278,11 +278,14 @@ void ShellTreeView::RebasePaths(FolderNode* node, const QString& old_path,
 void ShellTreeView::RenameNode(FolderNode* node, const QString& new_name) {
   const FolderItem old_item = node->Item();
   if (!old_item.can_rename || QDir(old_item.fs_path).dirName() == new_name) return;
+  const QString selected_before = SelectedPath();
   const FolderItem renamed = namespace_.Rename(old_item, new_name);
   node->SetItem(renamed);
   node->setText(0, renamed.text);
   // The children listed under the old name live under the new one now.
   RebasePaths(node, old_item.fs_path, renamed.fs_path);
+  // The selected folder now has another path: whoever shows it must follow.
+  if (SelectedPath() != selected_before) emit OnChange(Selected());
 }
 
 void ShellTreeView::RunCommand(FolderNode* node, Command command) {

@@ -51,6 +51,7 @@ class ShellTreeView : public QTreeWidget {
   // Lists the node's children anew; keeps expanded nodes expanded and the selection.
   void RefreshNode(FolderNode* node);
   // Renames the node's folder on disk. Throws "Rename to <name> failed" when refused.
+  // OnChange fires when the selected node or one of its ancestors was renamed.
   void RenameNode(FolderNode* node, const QString& new_name);
   // Runs one command of the context menu on node, as if chosen from its menu.
   void RunCommand(FolderNode* node, Command command);
@@ -60,7 +61,8 @@ class ShellTreeView : public QTreeWidget {
   const FolderNamespace& Namespace() const { return namespace_; }
 
  signals:
-  // Fires synchronously whenever the selection moves to another node; never on right-click.
+  // Fires synchronously whenever the selection moves to another node, and when a rename
+  // changes the selected node's path; never on right-click.
   void OnChange(FolderNode* node);
 
  protected:

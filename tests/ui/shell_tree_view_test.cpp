@@ -142,7 +142,10 @@ TEST_F(ShellTreeViewTest, LabelEditingRenamesTheFolderOrReportsTheRefusal) {
   };
   FolderNode* full = Child(top, "full");
   full->setExpanded(true);
+  tree_->setCurrentItem(full);
+  changes_ = 0;
   edit(full, "renamed");
+  EXPECT_EQ(changes_, 1);  // the selected folder moved: the list follows it
   EXPECT_TRUE(QDir(Desktop() + "/renamed/c1").exists());
   EXPECT_EQ(full->text(0), "renamed");
   EXPECT_EQ(tree_->SelectedPath(), Desktop() + "/renamed");
