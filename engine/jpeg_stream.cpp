@@ -142,14 +142,15 @@ void CopyPicks(const Job& job, RowKind kind, const JSAMPLE* from, std::uint8_t* 
     case RowKind::kCmyk:
       for (; col != end; ++col, to += 3) InvertedCmykPixelToBgr(from + 4 * *col, to);
       break;
-    case RowKind::kBgr:
-      for (; col != end; ++col, to += 3) {
-        const JSAMPLE* p = from + 3 * *col;
-        to[0] = p[0];
-        to[1] = p[1];
-        to[2] = p[2];
-      }
+    case RowKind::kBgr: {
+      if (col == end) break;
+      // Four bytes at a time (the scratch row has room past its end); the fourth byte is
+      // overwritten by the next pixel, and the last pixel must not touch the next row.
+      for (const int* const last = end - 1; col != last; ++col, to += 3)
+        std::memcpy(to, from + 3 * *col, 4);
+      std::memcpy(to, from + 3 * *col, 3);
       break;
+    }
   }
 }
 
@@ -214,7 +215,7 @@ void StreamWith(Decompressor& jpeg, std::span<const std::uint8_t> bytes,
   }
   JSAMPARRAY scratch = info.mem->alloc_sarray(
       reinterpret_cast<j_common_ptr>(&info), JPOOL_IMAGE,
-      info.output_width * static_cast<JDIMENSION>(info.out_color_components), 1);
+      info.output_width * static_cast<JDIMENSION>(info.out_color_components) + 1, 1);
   const bool skip = dither == nullptr && SkipIsExact(info);
 
   for (std::size_t j = 0; j < job.row_count;) {
