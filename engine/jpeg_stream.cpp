@@ -62,7 +62,9 @@ struct GreyDither {
   bool odd_row = false;
   std::array<std::uint8_t, kSums> level{};
   std::array<std::int16_t, kSums> error{};
-  std::array<std::int16_t, kSums> error7{};
+  // Seven times the error by the sum still in sixteenths (index 16 x sum + the fraction),
+  // so that the chain from pixel to pixel is one addition and one table read.
+  std::array<std::int16_t, 16 * kSums> error7{};
 };
 
 // The levels: 0 and 255 and the rest evenly spaced; each value takes the level whose
@@ -82,25 +84,29 @@ void MakeGreyLevels(int colours, GreyDither& d) {
     const int v = std::clamp(i - GreyDither::kOffset, 0, 255);
     d.level[i] = static_cast<std::uint8_t>(level_of[v]);
     d.error[i] = static_cast<std::int16_t>(v - level_of[v]);
-    d.error7[i] = static_cast<std::int16_t>(7 * (v - level_of[v]));
+    for (int fraction = 0; fraction < 16; ++fraction)
+      d.error7[16 * i + fraction] = static_cast<std::int16_t>(7 * (v - level_of[v]));
   }
 }
 
-// Dithers one row in place: grey values in, grey levels out. The only chain from pixel to
-// pixel is the 7/16 share: add, shift, add, one table read.
+// Dithers one row in place: grey values in, grey levels out. The library forms
+// ((share + below + 8) >> 4) + pixel, the error terms being sixteenths and the shift
+// rounding toward minus infinity; adding 16 x (pixel + kOffset) before the shift gives the
+// same sum as a table index, and the 7/16 share for the next pixel is read straight from
+// the unshifted value.
 void DitherRow(GreyDither& d, JSAMPLE* row, int width) {
   const int dir = d.odd_row ? -1 : 1;
   JSAMPLE* pixel = d.odd_row ? row + (width - 1) : row;
   std::int16_t* error = d.odd_row ? d.errors + (width + 1) : d.errors;
-  const std::uint8_t* const level = d.level.data() + GreyDither::kOffset;
-  const std::int16_t* const left = d.error.data() + GreyDither::kOffset;
-  const std::int16_t* const left7 = d.error7.data() + GreyDither::kOffset;
+  const std::uint8_t* const level = d.level.data();
+  const std::int16_t* const left = d.error.data();
+  const std::int16_t* const left7 = d.error7.data();
   int share7 = 0, below = 0, below_previous = 0;
   for (int col = width; col > 0; --col) {
-    // The error sums are sixteenths; the shift rounds toward minus infinity.
-    const int sum = ((share7 + error[dir] + 8) >> 4) + *pixel;
+    const int sixteenths = share7 + (error[dir] + 8 + 16 * (*pixel + GreyDither::kOffset));
+    const int sum = sixteenths >> 4;
+    share7 = left7[sixteenths];
     const int e = left[sum];
-    share7 = left7[sum];
     *pixel = level[sum];
     error[0] = static_cast<std::int16_t>(below_previous + 3 * e);  // 3/16 below and behind
     below_previous = below + 5 * e;                                // 5/16 below
