@@ -21,10 +21,12 @@
 #include "app/glyphs.h"
 #include "commands/main_commands.h"
 #include "ui/file_list_box.h"
+#include "ui/folder_chooser.h"
 #include "ui/form_about.h"
 #include "ui/guarded.h"
 #include "ui/home_page.h"
 #include "ui/message_box.h"
+#include "ui/preview.h"
 #include "ui/shell_tree_view.h"
 #include "ui/text_conversions.h"
 
@@ -131,16 +133,17 @@ void TFormMain::ShellTreeView1Change() {
 }
 
 // ---- Preview picture and its size label --------------------------------------------------
-QLabel* TFormMain::CreateImage1() {
-  auto* image = Named(new QLabel(Panel3), "Image1");
-  image->setAlignment(Qt::AlignCenter);
-  image->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
-  return image;
+PreviewImage* TFormMain::CreateImage1() {
+  return Named(new PreviewImage(Panel3), "Image1");
 }
 
 QLabel* TFormMain::CreateLabFile() {
   auto* label = Named(new QLabel(Panel3), "LabFile");
   label->setAlignment(Qt::AlignCenter);
+  label->setFont(QFont(QStringLiteral("Arial")));
+  QPalette black = label->palette();
+  black.setColor(QPalette::WindowText, Qt::black);
+  label->setPalette(black);
   return label;
 }
 // ------------------------------------------------------------------------------------------
@@ -472,10 +475,14 @@ void TFormMain::rbname1Click() { BtnSF->setEnabled(false); }
 void TFormMain::rbname2Click() { BtnSF->setEnabled(rbname2->isChecked()); }
 
 // ---- Handlers whose work lives elsewhere --------------------------------------------------
-void TFormMain::BtnSFClick() {}
+void TFormMain::BtnSFClick() { BrowseForFolder(FolderChooser1, *ePath); }
 void TFormMain::SpeedButton1Click() { RunSingleImage(Controls()); }
 void TFormMain::SpeedButton2Click() { RunBatch(Controls()); }
-void TFormMain::FileListBox1Change() {}
+// The preview area's size is read before anything else.
+void TFormMain::FileListBox1Change() {
+  const int BoxW = Image1->width(), BoxH = Image1->height();
+  PreviewFile(*Image1, *LabFile, BoxW, BoxH, FileListBox1->SelectedFile());
+}
 void TFormMain::BTNAboutClick() {
   TFormAbout FormAbout(this);  // made for this opening only, freed on every path
   FormAbout.exec();

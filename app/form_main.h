@@ -4,6 +4,7 @@
 // through the guard, so an exception leaving one is shown in the error box.
 #include <QMainWindow>
 
+#include "ui/folder_chooser.h"
 #include "ui/main_controls.h"
 
 class FileListBox;
@@ -33,7 +34,8 @@ class TFormMain : public QMainWindow {
   QWidget *Panel2, *Panel3;
   ShellTreeView* ShellTreeView1;
   FileListBox* FileListBox1;
-  QLabel *Image1, *LabFile;
+  PreviewImage* Image1;
+  QLabel* LabFile;
   // Bottom block.
   QWidget* GroupBox2;
   QRadioButton *rb1, *rb2, *rb3, *rb4, *rb5;
@@ -44,11 +46,12 @@ class TFormMain : public QMainWindow {
   QProgressBar* ProgressBar1;
   QPlainTextEdit* Memo1;
   bool centred_ = false;
+  FolderChooser FolderChooser1{this};  // the output folder chooser's settings, kept for the run
 
   // Factories of the controls whose real classes live in their own files.
   ShellTreeView* CreateShellTreeView1();
   FileListBox* CreateFileListBox1();
-  QLabel* CreateImage1();
+  PreviewImage* CreateImage1();
   QLabel* CreateLabFile();
 
   QWidget* CreateTopBar();

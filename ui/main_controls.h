@@ -2,6 +2,7 @@
 // The main window's controls that the commands read and write, under the window's own names.
 // The window owns every control; the pointers are valid while the window lives.
 class FileListBox;
+class PreviewImage;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
@@ -22,5 +23,6 @@ struct MainControls {
   QPlainTextEdit* Memo1;
   ShellTreeView* ShellTreeView1;
   FileListBox* FileListBox1;
-  QLabel *Image1, *LabFile;
+  PreviewImage* Image1;
+  QLabel* LabFile;
 };

@@ -1,0 +1,105 @@
+// The main window's preview and output folder button, driven through the real controls on a
+// temporary desktop holding real JPEG files.
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+#include <functional>
+
+#include "app/form_main.h"
+#include "tests/qt_print.h"
+#include "tests/ui/browse_fixture.h"
+#include "ui/file_list_box.h"
+#include "ui/folder_chooser_window.h"
+#include "ui/message_box.h"
+#include "ui/preview.h"
+
+namespace {
+
+class PreviewChooserWindowTest : public BrowseFixture {
+ protected:
+  void SetUp() override {
+    BrowseFixture::SetUp();
+    MakeDir("home/桌面文件夹");
+    for (const char* name : {"small/jd-jpg-progressive.jpg", "small/exif-Landscape_3.jpg"}) {
+      const QString source = QString(TESSARINE_CORPUS_DIR "/") + name;
+      ASSERT_TRUE(QFile::copy(source, Desktop() + '/' + QFileInfo(source).fileName()));
+    }
+  }
+
+  // Runs act on the chooser window once it is open; act must close it.
+  static void WhenOpen(std::function<void(FolderChooserWindow&)> act) {
+    QTimer::singleShot(0, [act] {
+      auto* window = qobject_cast<FolderChooserWindow*>(QApplication::activeModalWidget());
+      if (window == nullptr) {
+        ADD_FAILURE() << "no chooser window open";
+        return;
+      }
+      act(*window);
+    });
+  }
+  static QString SelectedPath(FolderChooserWindow& w) {
+    const auto* node = static_cast<FolderNode*>(w.ShellTree()->currentItem());
+    return node != nullptr ? node->Item().fs_path : QString();
+  }
+};
+
+TEST_F(PreviewChooserWindowTest, SelectingAFileShowsItsSizeAndItsPicture) {
+  ScopedBoxCapture boxes;
+  TFormMain form;
+  form.show();
+  auto* list = form.findChild<FileListBox*>("FileListBox1");
+  auto* image = form.findChild<PreviewImage*>("Image1");
+  auto* label = form.findChild<QLabel*>("LabFile");
+  ASSERT_EQ(list->Count(), 2);
+
+  list->SelectName("jd-jpg-progressive.jpg");
+  EXPECT_EQ(label->text(), "尺寸:32x32");
+  EXPECT_TRUE(image->ShowsJpeg());
+
+  list->SelectName("exif-Landscape_3.jpg");  // 1800 x 1200: reduced by the width's factor
+  EXPECT_EQ(label->text(), "尺寸:1800x1200");
+  const int factor = std::max(1800 / image->width(), 1);
+  EXPECT_EQ(image->PictureWidth(), 1800 / factor);
+  EXPECT_EQ(image->PictureHeight(), 1200 / factor);
+
+  list->Reread();  // the list empties its selection: the preview keeps its picture
+  EXPECT_EQ(label->text(), "尺寸:1800x1200");
+  EXPECT_EQ(image->PictureWidth(), 1800 / factor);
+  EXPECT_TRUE(boxes.Texts().isEmpty());
+}
+
+TEST_F(PreviewChooserWindowTest, OutputFolderButtonSetsThePathOnOkOnlyAndReopensThere) {
+  const QString photos = MakeDir("home/photos/2008");
+  TFormMain form;
+  auto* ePath = form.findChild<QLineEdit*>("ePath");
+  auto* BtnSF = form.findChild<QToolButton*>("BtnSF");
+  form.findChild<QRadioButton*>("rbname2")->setChecked(true);
+  ASSERT_TRUE(BtnSF->isEnabled());
+
+  WhenOpen([](FolderChooserWindow& w) { QTest::keyClick(&w, Qt::Key_Escape); });
+  BtnSF->click();
+  EXPECT_EQ(ePath->text(), "");  // Cancel keeps the empty box
+
+  WhenOpen([&](FolderChooserWindow& w) {
+    EXPECT_EQ(SelectedPath(w), Desktop());
+    w.ShellTree()->setCurrentItem(w.ShellTree()->FindFolderNode(photos));
+    w.findChild<QPushButton*>("btnOk")->click();
+  });
+  BtnSF->click();
+  EXPECT_EQ(ePath->text(), photos);
+
+  WhenOpen([&](FolderChooserWindow& w) {
+    EXPECT_EQ(SelectedPath(w), photos);  // the second opening starts at the box's folder
+    w.ShellTree()->setCurrentItem(w.ShellTree()->TopNode());
+    w.findChild<QPushButton*>("btnCancel")->click();
+  });
+  BtnSF->click();
+  EXPECT_EQ(ePath->text(), photos);
+}
+
+}  // namespace
