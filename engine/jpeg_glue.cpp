@@ -1,11 +1,13 @@
 #include "engine/jpeg_glue.h"
 
 #include <algorithm>
+#include <climits>
 #include <new>
 
 #include <jerror.h>
 
 #include "engine/errors.h"
+#include "engine/memory_budget.h"
 
 namespace {
 
@@ -95,7 +97,9 @@ void TermDestination(j_compress_ptr c) {
 
 void ThrowCodecFailure(const ErrorManager& err) {
   if (err.out_of_memory != nullptr) throw OutOfMemoryError(err.out_of_memory);
-  if (err.msg_code == JERR_OUT_OF_MEMORY) throw OutOfMemoryError();
+  // The library wants a backing store only for whole-image buffers beyond its memory limit.
+  if (err.msg_code == JERR_OUT_OF_MEMORY || err.msg_code == JERR_NO_BACKING_STORE)
+    throw OutOfMemoryError();
   throw JpegCodecError(err.msg_code);
 }
 
@@ -122,7 +126,10 @@ void AttachSource(Decompressor& jpeg, std::span<const std::uint8_t> bytes) {
   source.resync_to_restart = jpeg_resync_to_restart;
   source.term_source = [](j_decompress_ptr) {};
   jpeg.info.src = &source;
-  jpeg.info.mem->max_memory_to_use = 0;  // all it asks for is available: no temporary files
+  // Whole-image buffers (progressive and multi-scan pictures) beyond what the process can
+  // get fail as "Out of memory" before they are touched; the library has no temporary files.
+  jpeg.info.mem->max_memory_to_use =
+      static_cast<long>(std::min<std::uint64_t>(MemoryBudget(), LONG_MAX));
 }
 
 void AttachDestination(Compressor& jpeg, std::vector<std::uint8_t>& out) {

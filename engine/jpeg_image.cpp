@@ -16,6 +16,7 @@
 #include "engine/display_depth.h"
 #include "engine/jpeg_codec.h"
 #include "engine/jpeg_stream.h"
+#include "engine/memory_budget.h"
 
 namespace {
 
@@ -39,6 +40,7 @@ std::string SystemText(int error) {
 }
 
 std::vector<std::uint8_t> Buffer(std::size_t size) {
+  CheckMemoryFits(size);
   try {
     return std::vector<std::uint8_t>(size);
   } catch (const std::bad_alloc&) {

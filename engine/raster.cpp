@@ -6,6 +6,7 @@
 
 #include "engine/display_depth.h"
 #include "engine/errors.h"
+#include "engine/memory_budget.h"
 #include "engine/stretch.h"
 
 // One pixel store. A device store stands for the display's own format: 8 bits with the
@@ -65,6 +66,7 @@ std::shared_ptr<RasterStore> NewStore(int width, int height, RasterFormat format
   const std::int64_t size = stride * height;
   if (stride > INT32_MAX || size > static_cast<std::int64_t>(store->pixels.max_size()))
     throw OutOfMemoryError();
+  CheckMemoryFits(static_cast<std::uint64_t>(size));
   store->stride = static_cast<int>(stride);
   try {
     store->pixels.assign(static_cast<std::size_t>(size), 0xFF);
@@ -207,6 +209,7 @@ bool Raster::SharesPictureWith(const Raster& other) const {
 
 void Raster::Unshare() {
   if (!store_ || store_.use_count() == 1) return;
+  CheckMemoryFits(store_->pixels.size());
   try {
     store_ = std::make_shared<RasterStore>(*store_);
   } catch (const std::bad_alloc&) {

@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Builds the engine's libFuzzer target with clang and runs it on one core.
+#   scripts/fuzz.sh [SECONDS]   (default 60)
+# Seeds: the dev corpus beside the repository. Inputs that reach new code are kept in
+# build-fuzz/corpus; crashes land in build-fuzz/findings/ (keep each as a regression file
+# under tests/data/fuzz/).
+set -euo pipefail
+seconds=${1:-60}
+top=$(cd "$(dirname "$0")/.." && pwd)
+build_dir="$top/build-fuzz"
+seeds="$top/../shared/corpus/dev"
+CC=clang CXX=clang++ cmake -S "$top" -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DTESSARINE_FUZZ=ON -DTESSARINE_WITH_QT=OFF -DTESSARINE_BUILD_TESTS=OFF >/dev/null
+cmake --build "$build_dir" --target engine_fuzzer -j1
+mkdir -p "$build_dir/corpus" "$build_dir/findings"
+cd "$build_dir"  # libFuzzer writes fuzz-0.log here
+export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:allocator_may_return_null=1}
+export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
+seed_dirs=()
+for d in "$seeds/small" "$seeds/large" "$top/tests/data/fuzz"; do
+  [[ -d "$d" ]] && seed_dirs+=("$d")
+done
+exec "$build_dir/fuzz/engine_fuzzer" "$build_dir/corpus" "${seed_dirs[@]}" \
+  -max_total_time="$seconds" -jobs=1 -workers=1 -rss_limit_mb=2048 -timeout=10 \
+  -max_len=262144 -artifact_prefix="$build_dir/findings/" -print_final_stats=1
