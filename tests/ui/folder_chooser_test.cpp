@@ -104,6 +104,10 @@ TEST_F(FolderChooserTest, OkWithoutMovingGivesTheOpeningFolderAndVirtualItemsGiv
     BrowseForFolder(chooser_, ePath);
     EXPECT_EQ(ePath.text(), start.isEmpty() ? Desktop() : start);
   }
+  WhenOpen([&](FolderChooserWindow& w) { w.ShellTree()->setCurrentItem(w.ShellTree()->FindFolderNode(photos)); },
+           [](FolderChooserWindow& w) { QTest::keyClick(w.ShellTree(), Qt::Key_Return); });
+  BrowseForFolder(chooser_, ePath);
+  EXPECT_EQ(ePath.text(), photos);  // Enter in the tree means OK
   WhenOpen(
       [](FolderChooserWindow& w) {
         ChooserTree* tree = w.ShellTree();
