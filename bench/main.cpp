@@ -198,7 +198,9 @@ int main(int argc, char** argv) {
     temp.emplace();
     out_dir = temp->Path();
   } else {
-    fs::create_directories(out_dir);
+    std::error_code error;
+    fs::create_directories(out_dir, error);
+    if (error) Usage("cannot make " + out_dir + ": " + error.message());
   }
   std::vector<double> mpix;
   for (const std::string& file : files) mpix.push_back(SourceMegapixels(file));

@@ -5,7 +5,9 @@
 #   pipeline   djpeg -dct float | pamscale -nomix | cjpeg -dct float -quality 90 -baseline
 # for 1/2, 1/10 and a 160 x 120 box, and prints the medians and the ratios against the
 # pipeline (geometric mean over the files). Every time is one whole process run (or the
-# whole pipeline) measured from outside, the median of --rounds runs.
+# whole pipeline) measured from outside, the median of --rounds runs: wall time, and CPU
+# time (user + system of all processes), which load from other work disturbs far less; the
+# pipeline's three processes may run side by side, so its wall time can be below its CPU.
 # Then the peak memory of one reduction of each photo, and with --batch N a run of N
 # thumbnails whose peak memory is set beside that of one round.
 #
@@ -40,12 +42,11 @@ shopt -u nocaseglob
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-# Milliseconds of one run of "$@" (output thrown away).
+# "wall cpu" milliseconds of one run of "$@" (output thrown away).
 ms() {
-  local start=$EPOCHREALTIME
-  "$@" >/dev/null 2>&1 || true
-  local end=$EPOCHREALTIME
-  echo "$(( (${end/./} - ${start/./}) / 1000 ))"
+  local TIMEFORMAT='%R %U %S' t
+  t=$( { time "$@" >/dev/null 2>&1; } 2>&1 ) || true
+  awk '{printf "%d %d\n", $1 * 1000, ($2 + $3) * 1000}' <<<"$t"
 }
 median() { printf '%s\n' "$@" | sort -n | awk '{v[NR]=$1} END {print v[int((NR+1)/2)]}'; }
 pipeline() {  # file, pamscale size arguments...
@@ -59,32 +60,40 @@ bench_args=("--percent 50" "--percent 10" "--box 160x120")
 pam_args=("0.5" "0.1" "-xyfit 160 120")
 
 echo "Photos: ${#files[@]} in $folder; $rounds rounds, medians; $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg)"
-printf '%-12s %-40s %10s %10s %10s %9s %9s\n' rule file "streamed" "reference" "pipeline" "str/pipe" "ref/pipe"
+printf '%-12s %-32s %17s %17s %17s %11s %11s\n' rule file "streamed ms" "reference ms" \
+  "pipeline ms" "str/pipe" "ref/pipe"
+printf '%-12s %-32s %17s %17s %17s %11s %11s\n' "" "" "wall   cpu" "wall   cpu" "wall   cpu" \
+  "wall  cpu" "wall  cpu"
 summary=()
 for i in "${!rules[@]}"; do
-  log_s=0 log_r=0
+  logs=(0 0 0 0)  # sums of log ratios: streamed wall, streamed cpu, reference wall, reference cpu
   for file in "${files[@]}"; do
-    s=() r=() p=()
+    sw=() sc=() rw=() rc=() pw=() pc=()
     for ((k = 0; k < rounds; k++)); do  # in turns, so that load from elsewhere hits all three
-      s+=("$(ms "$bench" ${bench_args[$i]} --out "$work/s" "$file")")
-      r+=("$(ms "$bench" ${bench_args[$i]} --reference --out "$work/r" "$file")")
-      p+=("$(ms pipeline "$file" ${pam_args[$i]})")
+      read -r w c < <(ms "$bench" ${bench_args[$i]} --out "$work/s" "$file"); sw+=("$w"); sc+=("$c")
+      read -r w c < <(ms "$bench" ${bench_args[$i]} --reference --out "$work/r" "$file"); rw+=("$w"); rc+=("$c")
+      read -r w c < <(ms pipeline "$file" ${pam_args[$i]}); pw+=("$w"); pc+=("$c")
     done
-    ms_s=$(median "${s[@]}") ms_r=$(median "${r[@]}") ms_p=$(median "${p[@]}")
+    m=("$(median "${sw[@]}")" "$(median "${sc[@]}")" "$(median "${rw[@]}")" "$(median "${rc[@]}")"
+       "$(median "${pw[@]}")" "$(median "${pc[@]}")")
     cmp -s "$work/s/$(basename "$file")" "$work/r/$(basename "$file")" ||
       echo "  !! streamed and reference thumbnails differ for $file"
-    read -r q_s q_r l_s l_r < <(awk -v s="$ms_s" -v r="$ms_r" -v p="$ms_p" -v ls="$log_s" -v lr="$log_r" \
-      'BEGIN {p = p < 1 ? 1 : p; printf "%.2f %.2f %.6f %.6f\n", s/p, r/p, ls + log(s/p), lr + log(r/p)}')
-    log_s=$l_s log_r=$l_r
-    printf '%-12s %-40s %8sms %8sms %8sms %9s %9s\n' "${rules[$i]}" "$(basename "$file")" \
-      "$ms_s" "$ms_r" "$ms_p" "$q_s" "$q_r"
+    read -r q1 q2 q3 q4 l1 l2 l3 l4 < <(awk -v sw="${m[0]}" -v sc="${m[1]}" -v rw="${m[2]}" \
+      -v rc="${m[3]}" -v pw="${m[4]}" -v pc="${m[5]}" -v l="${logs[*]}" 'BEGIN {
+        split(l, s, " "); pw = pw < 1 ? 1 : pw; pc = pc < 1 ? 1 : pc
+        printf "%.2f %.2f %.2f %.2f %.6f %.6f %.6f %.6f\n", sw/pw, sc/pc, rw/pw, rc/pc,
+          s[1] + log(sw/pw), s[2] + log(sc/pc), s[3] + log(rw/pw), s[4] + log(rc/pc)}')
+    logs=("$l1" "$l2" "$l3" "$l4")
+    printf '%-12s %-32s %7s %7s   %7s %7s   %7s %7s   %5s %5s   %5s %5s\n' "${rules[$i]}" \
+      "$(basename "$file" | cut -c1-32)" "${m[@]}" "$q1" "$q2" "$q3" "$q4"
   done
-  summary+=("$(awk -v ls="$log_s" -v lr="$log_r" -v n="${#files[@]}" -v rule="${rules[$i]}" \
-    'BEGIN {printf "%-12s %9.2fx %9.2fx", rule, exp(ls/n), exp(lr/n)}')")
+  summary+=("$(awk -v l="${logs[*]}" -v n="${#files[@]}" -v rule="${rules[$i]}" 'BEGIN {
+    split(l, s, " ")
+    printf "%-12s %8.2fx %8.2fx %11.2fx %8.2fx", rule, exp(s[1]/n), exp(s[2]/n), exp(s[3]/n), exp(s[4]/n)}')")
 done
 echo
 echo "Geometric mean of the ratios against the pipeline (lower is faster):"
-printf '%-12s %10s %10s\n' rule streamed reference
+printf '%-12s %9s %9s %12s %9s\n' rule "str wall" "str cpu" "ref wall" "ref cpu"
 printf '%s\n' "${summary[@]}"
 
 echo
