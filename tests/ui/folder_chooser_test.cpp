@@ -138,6 +138,29 @@ TEST_F(FolderChooserTest, CancelEscAndCloseBoxKeepThePathBox) {
   }
 }
 
+TEST_F(FolderChooserTest, EnterAndEscWhileRenamingEndTheEditNotTheWindow) {
+  const QString photos = MakeDir("home/桌面文件夹/photos");
+  QLineEdit ePath(photos);
+  bool still_open = false;
+  WhenOpen(
+      [&](FolderChooserWindow& w) {
+        ChooserTree* tree = w.ShellTree();
+        tree->editItem(tree->currentItem());
+        auto* editor = tree->findChild<QLineEdit*>();
+        ASSERT_NE(editor, nullptr);
+        editor->selectAll();
+        QTest::keyClicks(editor, " pictures ");
+        QTest::keyClick(editor, Qt::Key_Return);
+        QCoreApplication::processEvents();
+        still_open = w.isVisible() && w.result() == 0;
+      },
+      PressEsc);
+  BrowseForFolder(chooser_, ePath);
+  EXPECT_TRUE(still_open);
+  EXPECT_EQ(ePath.text(), photos);  // closed by Esc afterwards
+  EXPECT_TRUE(QDir(Desktop() + "/pictures").exists());
+}
+
 TEST_F(FolderChooserTest, SecondOpeningWalksDownToTheChosenFolder) {
   const QString deep = MakeDir("home/photos/.hidden/2008");
   QLineEdit ePath;
