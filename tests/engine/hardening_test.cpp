@@ -222,3 +222,28 @@ TEST_F(HardeningTest, DamagedCorpusFilesGiveAThumbnailARefusalOrAnEngineError) {
   }
   EXPECT_GT(cases, 1000);
 }
+
+TEST_F(HardeningTest, HugeBaselineFrameStillGivesItsThumbnail) {
+  const MemoryCeiling ceiling(std::uint64_t{64} << 20);
+  const std::string source = dir / "huge.jpg";
+  WriteBytes(source, WithFrameSize(ReadBytes(Corpus("small/jd-tower.jpg")), 65500, 65500));
+  EXPECT_EQ(Outcome(source, dir / "tb.jpg", {tmMaxBox, 0, 100, 100}),
+            "缩略图生成:" + source + "-->" + (dir / "tb.jpg"));
+  JpegImage thumb;
+  thumb.LoadFile(dir / "tb.jpg");
+  EXPECT_EQ(thumb.Width(), 100);
+  EXPECT_EQ(thumb.Height(), 100);
+}
+
+// Inputs the fuzzer once crashed on; each must now end like any other damaged file.
+TEST_F(HardeningTest, FuzzFindingsGiveAThumbnailARefusalOrAnEngineError) {
+  const std::regex allowed(R"(JPEG error #\d+|Out of memory|缩略图(生成|失败).*)");
+  const MemoryCeiling ceiling(std::uint64_t{256} << 20);
+  if (!fs::is_directory(TESSARINE_FUZZ_DATA_DIR)) GTEST_SKIP() << "no findings kept";
+  for (const auto& entry : fs::directory_iterator(TESSARINE_FUZZ_DATA_DIR)) {
+    if (!entry.is_regular_file() || entry.path().filename() == "README.md") continue;
+    SCOPED_TRACE(entry.path().filename().string());
+    EXPECT_TRUE(std::regex_match(
+        Outcome(entry.path().string(), dir / "tb.jpg", {tmPercent, 30, 0, 0}), allowed));
+  }
+}
