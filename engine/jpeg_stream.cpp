@@ -189,10 +189,10 @@ void StreamWith(Decompressor& jpeg, std::span<const std::uint8_t> bytes,
   jpeg_read_header(&info, TRUE);
   const DecodeOutput output = SetDecodeParameters(info, settings);
   // Grey output dithered by the library's rule is dithered here instead (DitherRow).
-  GreyDither* const dither = info.quantize_colors && info.out_color_space == JCS_GRAYSCALE &&
-                                     info.dither_mode == JDITHER_FS
-                                 ? job.dither
-                                 : nullptr;
+  const bool own_dither = info.quantize_colors && info.out_color_space == JCS_GRAYSCALE &&
+                          info.dither_mode == JDITHER_FS && info.desired_number_of_colors >= 2 &&
+                          info.desired_number_of_colors <= 256;
+  GreyDither* const dither = own_dither ? job.dither : nullptr;
   if (dither != nullptr) {
     MakeGreyLevels(info.desired_number_of_colors, *dither);
     info.quantize_colors = FALSE;
@@ -205,10 +205,10 @@ void StreamWith(Decompressor& jpeg, std::span<const std::uint8_t> bytes,
   RowKind kind = output.Cmyk ? RowKind::kCmyk : RowKind::kBgr;
   if (dither != nullptr) {
     kind = RowKind::kGreyLevels;
-    const std::size_t bytes = (info.output_width + 2) * sizeof(std::int16_t);
+    const std::size_t error_bytes = (info.output_width + 2) * sizeof(std::int16_t);
     dither->errors = static_cast<std::int16_t*>(
-        info.mem->alloc_large(reinterpret_cast<j_common_ptr>(&info), JPOOL_IMAGE, bytes));
-    std::memset(dither->errors, 0, bytes);
+        info.mem->alloc_large(reinterpret_cast<j_common_ptr>(&info), JPOOL_IMAGE, error_bytes));
+    std::memset(dither->errors, 0, error_bytes);
   } else if (draw.HasTable) {  // indices past the map's end read black, as in the stretch
     kind = RowKind::kIndexed;
     job.bgr_table->fill(0);
