@@ -384,6 +384,9 @@ void FileListBox::keyPressEvent(QKeyEvent* event) {
     TypeAhead(*event);
     event->accept();
   } else {
+    // Focus makes the first entry current without selecting it; with nothing selected the
+    // first arrow key must select the first entry, not the second.
+    if (ItemIndex() < 0) selectionModel()->setCurrentIndex({}, QItemSelectionModel::NoUpdate);
     QListWidget::keyPressEvent(event);
   }
   ReportIfMoved();

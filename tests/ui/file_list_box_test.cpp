@@ -238,6 +238,18 @@ TEST_F(FileListBoxTest, ClickingTheSelectedEntryFiresNothing) {
             std::max(16, QFontMetrics(list_->font()).height()));
 }
 
+TEST_F(FileListBoxTest, FirstArrowKeyAfterFocusSelectsTheFirstEntry) {
+  TreeChanged(MixedFolder());
+  list_->show();
+  list_->setFocus();
+  QFocusEvent focus(QEvent::FocusIn, Qt::TabFocusReason);
+  QApplication::sendEvent(list_.get(), &focus);
+  changes_ = 0;
+  QTest::keyClick(list_.get(), Qt::Key_Down);
+  EXPECT_EQ(list_->SelectedName(), "A.jpg");
+  EXPECT_EQ(changes_, 1);
+}
+
 TEST_F(FileListBoxTest, ManyFilesAreListedInOrderAndTheBusyCursorEnds) {
   const QString dir = MakeDir("many");
   for (int i = 149; i >= 0; --i) MakeFile(QString("many/p%1.jpg").arg(i, 3, 10, QChar('0')));
