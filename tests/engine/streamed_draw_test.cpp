@@ -9,6 +9,7 @@
 #include <optional>
 #include <sstream>
 
+#include "bench/source_list.h"
 #include "engine/jpeg_image.h"
 #include "engine/size_rules.h"
 #include "engine/thumbnail_writer.h"
@@ -266,4 +267,16 @@ TEST_F(StreamedDrawTest, FailuresMatchThePlainRoadAndAreNotRaisedTwice) {
                             rasters[0].BytesPerRow()),
                 0);
   }
+}
+
+// The benchmark goes through a folder as the JPEG file list shows it.
+TEST(BenchSources, AFolderGivesItsJpegFilesSortedWithoutRegardToCase) {
+  TempDir dir;
+  for (const char* name : {"b.JPEG", "A.jpg", "c.Jpg", "d.png", ".e.jpg", "f.jpg", "x.jpgx"})
+    WriteBytes(dir / name, {});
+  fs::create_directory(dir.Path() / "g.jpg");
+  const std::string folder = dir.Path().string();
+  EXPECT_EQ(ListSources({folder, dir / "d.png"}),
+            (std::vector<std::string>{folder + "/A.jpg", folder + "/b.JPEG", folder + "/c.Jpg",
+                                      folder + "/f.jpg", dir / "d.png"}));
 }
