@@ -35,33 +35,6 @@ W* Named(W* widget, const char* name) {
   return widget;
 }
 
-// In-place renaming: the editor starts from the folder's own name; the new name is trimmed.
-class TrimmingRenameDelegate : public QStyledItemDelegate {
- public:
-  explicit TrimmingRenameDelegate(ChooserTree* tree) : QStyledItemDelegate(tree), tree_(tree) {}
-
-  void setEditorData(QWidget* editor, const QModelIndex& index) const override {
-    auto* line = qobject_cast<QLineEdit*>(editor);
-    const FolderNode* node = tree_->NodeAt(index);
-    if (line != nullptr && node != nullptr && node->Item().IsFileSystem()) {
-      line->setText(QFileInfo(node->Item().fs_path).fileName());
-    } else {
-      QStyledItemDelegate::setEditorData(editor, index);
-    }
-  }
-
-  void setModelData(QWidget* editor, QAbstractItemModel*, const QModelIndex& index) const override {
-    auto* line = qobject_cast<QLineEdit*>(editor);
-    FolderNode* node = tree_->NodeAt(index);
-    if (line == nullptr || node == nullptr) return;
-    const QString text = line->text();
-    RunGuarded([&] { tree_->RenameTrimmed(node, text); });
-  }
-
- private:
-  ChooserTree* tree_;
-};
-
 }  // namespace
 
 // ---- ChooserTree ---------------------------------------------------------------------------
@@ -71,7 +44,6 @@ ChooserTree::ChooserTree(QWidget* parent, FolderNamespace names, bool context_me
     : ShellTreeView(parent, std::move(names)), context_menus_(context_menus) {
   setObjectName(QStringLiteral("ShellTree"));
   setRootIsDecorated(true);  // lines and a button at the root too
-  setItemDelegate(new TrimmingRenameDelegate(this));
   if (read_only) setEditTriggers(QAbstractItemView::NoEditTriggers);
 }
 
@@ -183,7 +155,7 @@ void ChooserTree::contextMenuEvent(QContextMenuEvent* event) {
   RunGuarded([&] { RefreshAll(selected); });
 }
 
-void ChooserTree::RenameTrimmed(FolderNode* node, const QString& text) {
+void ChooserTree::RenameEdited(FolderNode* node, const QString& text) {
   const QString name = QString::fromStdString(Trim(text.toStdString()));
   const QString before = node->Item().fs_path;
   RenameNode(node, name);

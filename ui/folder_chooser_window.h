@@ -33,7 +33,7 @@ class ChooserTree : public ShellTreeView {
   void RunMenuCommand(FolderNode* node, Command command);
   // Renames node's folder to the trimmed text and puts the node in its place among its
   // siblings once the edit has closed. Throws "Rename to <name> failed".
-  void RenameTrimmed(FolderNode* node, const QString& text);
+  void RenameEdited(FolderNode* node, const QString& text) override;
 
   static bool IsHidden(const FolderItem& item);
   int Beeps() const { return beeps_; }

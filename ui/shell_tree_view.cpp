@@ -61,7 +61,7 @@ class RenameDelegate : public QStyledItemDelegate {
     FolderNode* node = tree_->NodeAt(index);
     if (line == nullptr || node == nullptr) return;
     const QString text = line->text();
-    RunGuarded([&] { tree_->RenameNode(node, text); });
+    RunGuarded([&] { tree_->RenameEdited(node, text); });
   }
 
  private:
@@ -287,6 +287,8 @@ void ShellTreeView::RenameNode(FolderNode* node, const QString& new_name) {
   // The selected folder now has another path: whoever shows it must follow.
   if (SelectedPath() != selected_before) emit OnChange(Selected());
 }
+
+void ShellTreeView::RenameEdited(FolderNode* node, const QString& text) { RenameNode(node, text); }
 
 void ShellTreeView::RunCommand(FolderNode* node, Command command) {
   if (node == nullptr) return;

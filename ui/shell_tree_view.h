@@ -53,6 +53,8 @@ class ShellTreeView : public QTreeWidget {
   // Renames the node's folder on disk. Throws "Rename to <name> failed" when refused.
   // OnChange fires when the selected node or one of its ancestors was renamed.
   void RenameNode(FolderNode* node, const QString& new_name);
+  // What an in-place edit of node's label ends in: the rename to the edited text.
+  virtual void RenameEdited(FolderNode* node, const QString& text);
   // Runs one command of the context menu on node, as if chosen from its menu.
   void RunCommand(FolderNode* node, Command command);
   // Opens the context menu of node at global position pos (modal until closed).

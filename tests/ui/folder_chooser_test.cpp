@@ -237,7 +237,7 @@ TEST_F(FolderChooserTest, TreeListsHiddenFoldersAndRenamesWithTrimmingInOrder) {
 
   FolderNode* alpha = Child(top, "alpha");
   tree.setCurrentItem(alpha);
-  tree.RenameTrimmed(alpha, "  \tdelta \n");
+  tree.RenameEdited(alpha, "  \tdelta \n");
   QCoreApplication::processEvents();
   EXPECT_TRUE(QDir(Desktop() + "/delta").exists());
   QStringList order;
