@@ -8,13 +8,11 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
-#include <QLineEdit>
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
 #include <QSocketNotifier>
 #include <QStatusBar>
-#include <QStyledItemDelegate>
 #include <QTimer>
 
 #include "ui/guarded.h"
