@@ -10,7 +10,6 @@
 #include <algorithm>
 #include <cstring>
 #include <fstream>
-#include <regex>
 
 #include "engine/errors.h"
 #include "engine/jpeg_image.h"
@@ -52,6 +51,14 @@ std::vector<std::uint8_t> WithFrameSize(std::vector<std::uint8_t> jpeg, int widt
   }
   ADD_FAILURE() << "no frame header";
   return jpeg;
+}
+
+// "JPEG error #n" or "Out of memory": the errors a file's content may raise.
+bool IsContentError(const std::string& message) {
+  const std::string codec = "JPEG error #";
+  if (message == "Out of memory") return true;
+  return message.size() > codec.size() && message.compare(0, codec.size(), codec) == 0 &&
+         message.find_first_not_of("0123456789", codec.size()) == std::string::npos;
 }
 
 class HardeningTest : public ::testing::Test {
@@ -176,7 +183,6 @@ TEST_F(HardeningTest, WriteCutShortByAFullDiskIsAnErrorNotAMadeLine) {
 // files are cut and changed at many places; the big ones, whose every decode costs
 // seconds under the sanitizers, only within their headers and at a few places.
 TEST_F(HardeningTest, DamagedCorpusFilesGiveAThumbnailARefusalOrAnEngineError) {
-  const std::regex allowed_error(R"(JPEG error #\d+|Out of memory)");
   const std::string source = dir / "damaged.jpg";
   const std::string dest = dir / "tb.jpg";
   std::uint32_t random = 12345;
@@ -215,7 +221,7 @@ TEST_F(HardeningTest, DamagedCorpusFilesGiveAThumbnailARefusalOrAnEngineError) {
       const std::string outcome = Outcome(source, dest, params);
       const bool made = outcome == "缩略图生成:" + source + "-->" + dest;
       const bool refused = outcome == "缩略图失败：" + source + "只能缩小！";
-      EXPECT_TRUE(made || refused || std::regex_match(outcome, allowed_error)) << outcome;
+      EXPECT_TRUE(made || refused || IsContentError(outcome)) << outcome;
       EXPECT_EQ(fs::exists(dest), made) << outcome;
       ++cases;
     }
@@ -237,13 +243,15 @@ TEST_F(HardeningTest, HugeBaselineFrameStillGivesItsThumbnail) {
 
 // Inputs the fuzzer once crashed on; each must now end like any other damaged file.
 TEST_F(HardeningTest, FuzzFindingsGiveAThumbnailARefusalOrAnEngineError) {
-  const std::regex allowed(R"(JPEG error #\d+|Out of memory|缩略图(生成|失败).*)");
   const MemoryCeiling ceiling(std::uint64_t{256} << 20);
   if (!fs::is_directory(TESSARINE_FUZZ_DATA_DIR)) GTEST_SKIP() << "no findings kept";
   for (const auto& entry : fs::directory_iterator(TESSARINE_FUZZ_DATA_DIR)) {
     if (!entry.is_regular_file() || entry.path().filename() == "README.md") continue;
     SCOPED_TRACE(entry.path().filename().string());
-    EXPECT_TRUE(std::regex_match(
-        Outcome(entry.path().string(), dir / "tb.jpg", {tmPercent, 30, 0, 0}), allowed));
+    const std::string outcome =
+        Outcome(entry.path().string(), dir / "tb.jpg", {tmPercent, 30, 0, 0});
+    EXPECT_TRUE(outcome.rfind("缩略图生成:", 0) == 0 || outcome.rfind("缩略图失败：", 0) == 0 ||
+                IsContentError(outcome))
+        << outcome;
   }
 }
