@@ -128,8 +128,9 @@ void AttachSource(Decompressor& jpeg, std::span<const std::uint8_t> bytes) {
   jpeg.info.src = &source;
   // Whole-image buffers (progressive and multi-scan pictures) beyond what the process can
   // get fail as "Out of memory" before they are touched; the library has no temporary files.
+  // Half the budget: the raster decoded from them is held at the same time.
   jpeg.info.mem->max_memory_to_use =
-      static_cast<long>(std::min<std::uint64_t>(MemoryBudget(), LONG_MAX));
+      static_cast<long>(std::min<std::uint64_t>(MemoryBudget() / 2, LONG_MAX));
 }
 
 void AttachDestination(Compressor& jpeg, std::vector<std::uint8_t>& out) {

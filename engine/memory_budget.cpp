@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <fstream>
 #include <limits>
 #include <string>
@@ -14,6 +15,7 @@ namespace {
 
 constexpr std::uint64_t kUnlimited = std::numeric_limits<std::uint64_t>::max();
 std::uint64_t ceiling = 0;
+std::atomic<std::uint64_t> claimed{0};
 
 std::uint64_t PhysicalMemory() {
   const long pages = ::sysconf(_SC_PHYS_PAGES);
@@ -67,9 +69,27 @@ std::uint64_t LimitLeft(int resource) {
 std::uint64_t MemoryBudget() {
   std::uint64_t total = std::min({PhysicalMemory(), CgroupLimit(), LimitLeft(RLIMIT_AS),
                                   LimitLeft(RLIMIT_DATA)});
-  if (total != kUnlimited) total -= total / 4;
+  if (total != kUnlimited) total = total / 3 * 2;
   if (ceiling != 0) total = std::min(total, ceiling);
-  return total;
+  const std::uint64_t held = claimed.load();
+  return total > held ? total - held : 0;
+}
+
+MemoryClaim::MemoryClaim(std::uint64_t bytes) : bytes_(bytes) {
+  claimed += bytes_;
+}
+
+MemoryClaim& MemoryClaim::operator=(const MemoryClaim& other) {
+  if (this != &other) {
+    claimed += other.bytes_;
+    claimed -= bytes_;
+    bytes_ = other.bytes_;
+  }
+  return *this;
+}
+
+MemoryClaim::~MemoryClaim() {
+  claimed -= bytes_;
 }
 
 void CheckMemoryFits(std::uint64_t bytes) {

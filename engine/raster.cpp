@@ -19,6 +19,7 @@ struct RasterStore {
   int stride = 0;
   std::vector<std::uint8_t> pixels;
   std::vector<RgbColour> table;
+  MemoryClaim claim;  // the pixels' bytes, counted against the memory budget
 };
 
 namespace {
@@ -67,6 +68,7 @@ std::shared_ptr<RasterStore> NewStore(int width, int height, RasterFormat format
   if (stride > INT32_MAX || size > static_cast<std::int64_t>(store->pixels.max_size()))
     throw OutOfMemoryError();
   CheckMemoryFits(static_cast<std::uint64_t>(size));
+  store->claim = MemoryClaim(static_cast<std::uint64_t>(size));
   store->stride = static_cast<int>(stride);
   try {
     store->pixels.assign(static_cast<std::size_t>(size), 0xFF);

@@ -255,3 +255,21 @@ TEST_F(HardeningTest, FuzzFindingsGiveAThumbnailARefusalOrAnEngineError) {
         << outcome;
   }
 }
+
+TEST_F(HardeningTest, PicturesHeldAtOnceShareOneBudget) {
+  const MemoryCeiling ceiling(std::uint64_t{64} << 20);
+  const auto picture = [](Raster& raster) {  // 3000 x 4000 x 3 bytes: 36 MB
+    raster.SetWidth(3000);
+    raster.SetHeight(4000);
+  };
+  Raster first, second;
+  picture(first);
+  EXPECT_THROW(picture(second), OutOfMemoryError);
+  Raster copy;
+  copy.Share(first);
+  EXPECT_THROW(copy.RowAddress(0), OutOfMemoryError);  // its private copy would not fit
+  first.SetWidth(0);
+  copy.SetWidth(0);
+  picture(second);
+  EXPECT_EQ(second.Height(), 4000);
+}
