@@ -9,6 +9,17 @@ seconds=${1:-60}
 top=$(cd "$(dirname "$0")/.." && pwd)
 build_dir="$top/build-fuzz"
 seeds="$top/../shared/corpus/dev"
+# libFuzzer comes with clang's runtime libraries; CI does not need them, so setup.sh leaves
+# them out.
+for p in clang libclang-rt-14-dev; do
+  if [[ $(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true) != "install ok installed" ]]; then
+    sudo=""
+    [[ $(id -u) -ne 0 ]] && sudo="sudo"
+    $sudo apt-get update && DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y \
+      --no-install-recommends clang libclang-rt-14-dev
+    break
+  fi
+done
 CC=clang CXX=clang++ cmake -S "$top" -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DTESSARINE_FUZZ=ON -DTESSARINE_WITH_QT=OFF -DTESSARINE_BUILD_TESTS=OFF >/dev/null
 cmake --build "$build_dir" --target engine_fuzzer -j1
