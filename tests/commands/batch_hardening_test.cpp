@@ -1,12 +1,9 @@
 // The batch through the real window when the disk, the folders or the files work against it:
 // each case ends with its message in the error box, keeps the log lines and thumbnails made
 // so far, and leaves every source byte for byte as it was.
-#include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
-#include <QPlainTextEdit>
-#include <QProgressBar>
 #include <QRadioButton>
 #include <QToolButton>
 #include <fcntl.h>
@@ -19,36 +16,11 @@
 #include <functional>
 #include <map>
 
-#include "app/form_main.h"
-#include "engine/jpeg_image.h"
-#include "engine/raster.h"
+#include "tests/commands/window_fixture.h"
 #include "tests/qt_print.h"
-#include "tests/ui/browse_fixture.h"
-#include "ui/file_list_box.h"
 #include "ui/message_box.h"
-#include "ui/shell_tree_view.h"
 
 namespace {
-
-void WriteJpeg(const QString& path, int width, int height) {
-  Raster raster;
-  raster.SetWidth(width);
-  raster.SetHeight(height);
-  raster.SetFormat(rf24Bit);
-  for (int y = 0; y < height; ++y) {
-    std::uint8_t* row = raster.RowAddress(y);
-    for (int x = 0; x < width * 3; ++x) row[x] = static_cast<std::uint8_t>((x * x + y * 31) & 0xFF);
-  }
-  JpegImage image;
-  image.AssignRaster(raster);
-  image.SaveFile(QFile::encodeName(path).toStdString());
-}
-
-QByteArray Hash(const QString& path) {
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) return {};
-  return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
-}
 
 // Permissions do not stop root, so as root the button is pressed with the effective user
 // and group of nobody (the real ids stay root, so they come back afterwards).
@@ -69,10 +41,10 @@ class AsUnprivileged {
   bool switched_ = false;
 };
 
-class BatchHardeningTest : public BrowseFixture {
+class BatchHardeningTest : public WindowFixture {
  protected:
   void SetUp() override {
-    BrowseFixture::SetUp();
+    WindowFixture::SetUp();
     pics_ = MakeDir("home/pics");
     out_ = MakeDir("home/out");
     // Open to the unprivileged user the root-owned temporary tree that the tests walk.
@@ -83,33 +55,12 @@ class BatchHardeningTest : public BrowseFixture {
   void TearDown() override {
     form_.reset();
     for (const QString& dir : {pics_, out_}) ::chmod(QFile::encodeName(dir).constData(), 0755);
-    BrowseFixture::TearDown();
+    WindowFixture::TearDown();
   }
 
-  void OpenWindowOn(const QString& folder) {
-    form_ = std::make_unique<TFormMain>();
-    form_->show();
-    FolderNode* node = Tree()->FindFolderNode(folder);
-    ASSERT_NE(node, nullptr) << folder.toStdString();
-    Tree()->setCurrentItem(node);
-    ASSERT_EQ(List()->Folder(), folder);
-  }
   void IntoOutputFolder(const QString& folder) {
     Find<QRadioButton>("rbname2")->click();
     Find<QLineEdit>("ePath")->setText(folder);
-  }
-  template <class W>
-  W* Find(const char* name) {
-    auto* widget = form_->findChild<W*>(QString::fromLatin1(name));
-    EXPECT_NE(widget, nullptr) << name;
-    return widget;
-  }
-  ShellTreeView* Tree() { return Find<ShellTreeView>("ShellTreeView1"); }
-  FileListBox* List() { return Find<FileListBox>("FileListBox1"); }
-  QProgressBar* Bar() { return Find<QProgressBar>("ProgressBar1"); }
-  QStringList Log() {
-    const QString text = Find<QPlainTextEdit>("Memo1")->toPlainText();
-    return text.isEmpty() ? QStringList() : text.split('\n');
   }
   // Presses the batch button; returns the boxes it showed.
   QStringList PressBatch(bool unprivileged = false) {
@@ -128,12 +79,7 @@ class BatchHardeningTest : public BrowseFixture {
     }
     return boxes.Texts();
   }
-  QString Made(const QString& source, const QString& dest) {
-    return "缩略图生成:" + source + "-->" + dest;
-  }
-
   QString pics_, out_;
-  std::unique_ptr<TFormMain> form_;
 };
 
 TEST_F(BatchHardeningTest, UnwritableDestinationEndsTheBatchAtItsFile) {

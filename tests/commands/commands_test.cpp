@@ -1,86 +1,28 @@
 // The two command buttons end to end: the real window, real JPEG files in temporary folders.
-#include <QCryptographicHash>
-#include <QFile>
 #include <QLineEdit>
-#include <QPlainTextEdit>
-#include <QProgressBar>
 #include <QRadioButton>
 #include <QToolButton>
 
-#include "app/form_main.h"
-#include "engine/jpeg_image.h"
-#include "engine/raster.h"
+#include "tests/commands/window_fixture.h"
 #include "tests/qt_print.h"
-#include "tests/ui/browse_fixture.h"
-#include "ui/file_list_box.h"
 #include "ui/message_box.h"
-#include "ui/shell_tree_view.h"
 
 namespace {
 
-// A small JPEG of the given size, made by the engine's own encoder.
-void WriteJpeg(const QString& path, int width, int height) {
-  Raster raster;
-  raster.SetWidth(width);
-  raster.SetHeight(height);
-  raster.SetFormat(rf24Bit);
-  for (int y = 0; y < height; ++y) {
-    std::uint8_t* row = raster.RowAddress(y);
-    for (int x = 0; x < width * 3; ++x) row[x] = static_cast<std::uint8_t>((x * 7 + y * 13) & 0xFF);
-  }
-  JpegImage image;
-  image.AssignRaster(raster);
-  image.SaveFile(QFile::encodeName(path).toStdString());
-}
-
-QByteArray Hash(const QString& path) {
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) return {};
-  return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
-}
-
-class CommandsTest : public BrowseFixture {
+class CommandsTest : public WindowFixture {
  protected:
   void SetUp() override {
     BrowseFixture::SetUp();
     pics_ = MakeDir("home/pics");
   }
 
-  // Opens the window on the folder, as a click in the tree would.
-  void OpenWindowOn(const QString& folder) {
-    form_ = std::make_unique<TFormMain>();
-    form_->show();
-    FolderNode* node = Tree()->FindFolderNode(folder);
-    ASSERT_NE(node, nullptr) << folder.toStdString();
-    Tree()->setCurrentItem(node);
-    ASSERT_EQ(List()->Folder(), folder);
-  }
-
-  template <class W>
-  W* Find(const char* name) {
-    auto* widget = form_->findChild<W*>(QString::fromLatin1(name));
-    EXPECT_NE(widget, nullptr) << name;
-    return widget;
-  }
-  ShellTreeView* Tree() { return Find<ShellTreeView>("ShellTreeView1"); }
-  FileListBox* List() { return Find<FileListBox>("FileListBox1"); }
-  QProgressBar* Bar() { return Find<QProgressBar>("ProgressBar1"); }
-  QStringList Log() {
-    QString text = Find<QPlainTextEdit>("Memo1")->toPlainText();
-    return text.isEmpty() ? QStringList() : text.split('\n');
-  }
   // Presses a command button; returns the boxes it showed.
   QStringList Press(const char* button) {
     ScopedBoxCapture boxes;
     Find<QToolButton>(button)->click();
     return boxes.Texts();
   }
-  QString Made(const QString& source, const QString& dest) {
-    return "缩略图生成:" + source + "-->" + dest;
-  }
-
   QString pics_;
-  std::unique_ptr<TFormMain> form_;
 };
 
 TEST_F(CommandsTest, PreFlightChecksStopBothCommandsWithTheirMessage) {
