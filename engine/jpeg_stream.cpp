@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/jpeg_codec.h"
+#include "engine/grey_dither.h"
 #include "engine/jpeg_glue.h"
 
 namespace {
@@ -45,77 +46,6 @@ bool SkipIsExact(const jpeg_decompress_struct& info) {
     if (same) return true;
   }
   return false;
-}
-
-// The library's one-pass grey quantizer with Floyd-Steinberg dithering, rebuilt so that
-// it runs only on rows the library hands out in full (the dither carries from row to row,
-// so every row passes through it). Same levels, same error arithmetic, same serpentine
-// order: the library's own output, at less cost per pixel, and every value comes out as
-// its level rather than its colour index.
-struct GreyDither {
-  // Any sum the rule can form, -256 .. 639 (the library's range-limit table), is an index
-  // here after adding kOffset; the tables clamp it to 0..255 as that table does, then give
-  // the level chosen, the error left (value - level) and seven times that error.
-  static constexpr int kOffset = 256;
-  static constexpr int kSums = 896;
-  std::int16_t* errors = nullptr;  // width + 2 entries, as the library keeps them
-  bool odd_row = false;
-  std::array<std::uint8_t, kSums> level{};
-  std::array<std::int16_t, kSums> error{};
-  // Seven times the error by the sum still in sixteenths (index 16 x sum + the fraction),
-  // so that the chain from pixel to pixel is one addition and one table read.
-  std::array<std::int16_t, 16 * kSums> error7{};
-};
-
-// The levels: 0 and 255 and the rest evenly spaced; each value takes the level whose
-// half-way bounds hold it.
-void MakeGreyLevels(int colours, GreyDither& d) {
-  const int top = colours - 1;
-  const auto value = [top](int j) { return (j * 255 + top / 2) / top; };
-  const auto largest_input = [top](int j) { return ((2 * j + 1) * 255 + top) / (2 * top); };
-  std::array<int, 256> level_of{};
-  int index = 0;
-  int bound = largest_input(0);
-  for (int v = 0; v < 256; ++v) {
-    while (v > bound) bound = largest_input(++index);
-    level_of[v] = value(index);
-  }
-  for (int i = 0; i < GreyDither::kSums; ++i) {
-    const int v = std::clamp(i - GreyDither::kOffset, 0, 255);
-    d.level[i] = static_cast<std::uint8_t>(level_of[v]);
-    d.error[i] = static_cast<std::int16_t>(v - level_of[v]);
-    for (int fraction = 0; fraction < 16; ++fraction)
-      d.error7[16 * i + fraction] = static_cast<std::int16_t>(7 * (v - level_of[v]));
-  }
-}
-
-// Dithers one row in place: grey values in, grey levels out. The library forms
-// ((share + below + 8) >> 4) + pixel, the error terms being sixteenths and the shift
-// rounding toward minus infinity; adding 16 x (pixel + kOffset) before the shift gives the
-// same sum as a table index, and the 7/16 share for the next pixel is read straight from
-// the unshifted value.
-void DitherRow(GreyDither& d, JSAMPLE* row, int width) {
-  const int dir = d.odd_row ? -1 : 1;
-  JSAMPLE* pixel = d.odd_row ? row + (width - 1) : row;
-  std::int16_t* error = d.odd_row ? d.errors + (width + 1) : d.errors;
-  const std::uint8_t* const level = d.level.data();
-  const std::int16_t* const left = d.error.data();
-  const std::int16_t* const left7 = d.error7.data();
-  int share7 = 0, below = 0, below_previous = 0;
-  for (int col = width; col > 0; --col) {
-    const int sixteenths = share7 + (error[dir] + 8 + 16 * (*pixel + GreyDither::kOffset));
-    const int sum = sixteenths >> 4;
-    share7 = left7[sixteenths];
-    const int e = left[sum];
-    *pixel = level[sum];
-    error[0] = static_cast<std::int16_t>(below_previous + 3 * e);  // 3/16 below and behind
-    below_previous = below + 5 * e;                                // 5/16 below
-    below = e;                                                     // 1/16 below and ahead
-    pixel += dir;
-    error += dir;
-  }
-  error[0] = static_cast<std::int16_t>(below_previous);
-  d.odd_row = !d.odd_row;
 }
 
 // Everything the row loop needs, prepared in C++ before the library runs: plain pointers.
