@@ -11,7 +11,7 @@
 
 namespace {
 
-constexpr std::size_t kStep = 4096;
+constexpr std::size_t kStep = 4096;  // the encoder's output buffer
 
 [[noreturn]] void RaiseCodecError(j_common_ptr c) {
   std::longjmp(static_cast<ErrorManager*>(c->err)->jump, 1);
@@ -42,7 +42,7 @@ boolean FillInputBuffer(j_decompress_ptr c) {
     source->bytes_in_buffer = 2;
     return TRUE;
   }
-  const std::size_t n = std::min(kStep, source->size - source->position);
+  const std::size_t n = source->size - source->position;
   source->next_input_byte = source->data + source->position;
   source->bytes_in_buffer = n;
   source->position += n;

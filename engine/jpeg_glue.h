@@ -19,8 +19,9 @@ struct ErrorManager : jpeg_error_mgr {
 // The exception for the condition recorded in err; thrown in C++ after the longjmp.
 [[noreturn]] void ThrowCodecFailure(const ErrorManager& err);
 
-// Hands the library the bytes in 4096-byte steps; FF D9 once they run out; code 42 when
-// there was not a single byte.
+// Hands the library all the bytes in one step (its fast Huffman road needs whole MCUs in
+// the buffer, which fixed small steps keep cutting short); FF D9 once they run out; code 42
+// when there was not a single byte.
 struct SourceManager : jpeg_source_mgr {
   const std::uint8_t* data = nullptr;
   std::size_t size = 0;
