@@ -9,6 +9,8 @@
 #include "engine/grey_dither.h"
 #include "engine/jpeg_glue.h"
 
+#include <jpegint.h>  // struct jpeg_inverse_dct, to pass over the blocks no pick needs
+
 namespace {
 
 bool streamed_drawing = true;
@@ -48,6 +50,72 @@ bool SkipIsExact(const jpeg_decompress_struct& info) {
   return false;
 }
 
+// The inverse DCT runs only on the blocks whose samples some picked pixel depends on: its
+// own sample of each component, and where a component is upsampled the samples on either
+// side, which the library's smooth upsampling blends in. Every other block comes out as
+// zeros, which feed only pixels that are dropped. The filter stands in for the library's
+// per-component IDCT and calls the library's own for the blocks it keeps, so the kept
+// samples are its exact output.
+struct BlockFilter {
+  inverse_DCT_method_ptr idct[MAX_COMPONENTS] = {};
+  // By component: one flag per block row and per block column of the whole picture.
+  const std::uint8_t* rows[MAX_COMPONENTS] = {};
+  const std::uint8_t* cols[MAX_COMPONENTS] = {};
+  // Where the library stands: the blocks of one iMCU row come component by component in
+  // rows from left to right, or, when one scan holds every component, MCU by MCU with each
+  // component's blocks of the MCU in rows. The block row is counted from that order.
+  bool interleaved = false;
+  JDIMENSION imcu[MAX_COMPONENTS] = {};
+  JDIMENSION last_col[MAX_COMPONENTS] = {};
+  int row_in_imcu[MAX_COMPONENTS] = {};
+  long long* skipped = nullptr;  // counts the blocks left out
+};
+
+void FilteredIdct(j_decompress_ptr info, jpeg_component_info* comp, JCOEFPTR coefficients,
+                  JSAMPARRAY output, JDIMENSION output_col) {
+  BlockFilter& f = *static_cast<BlockFilter*>(info->client_data);
+  const int c = comp->component_index;
+  const auto size = static_cast<JDIMENSION>(comp->DCT_scaled_size);
+  const JDIMENSION col = output_col / size;
+  if (info->output_iMCU_row != f.imcu[c] || f.last_col[c] == ~JDIMENSION{0}) {
+    f.imcu[c] = info->output_iMCU_row;
+    f.row_in_imcu[c] = 0;
+  } else if (f.interleaved) {
+    const auto width = static_cast<JDIMENSION>(comp->MCU_width);
+    if (col / width != f.last_col[c] / width) f.row_in_imcu[c] = 0;
+    else if (col <= f.last_col[c]) ++f.row_in_imcu[c];
+  } else if (col <= f.last_col[c]) {
+    ++f.row_in_imcu[c];
+  }
+  f.last_col[c] = col;
+  const JDIMENSION row = f.imcu[c] * static_cast<JDIMENSION>(comp->v_samp_factor) +
+                         static_cast<JDIMENSION>(f.row_in_imcu[c]);
+  if (f.rows[c][row] && f.cols[c][col]) {
+    f.idct[c](info, comp, coefficients, output, output_col);
+    return;
+  }
+  ++*f.skipped;
+  for (JDIMENSION y = 0; y < size; ++y) std::memset(output[y] + output_col, 0, size);
+}
+
+// Marks, for one component, the blocks along one axis that hold the samples the picks at
+// `picks` (picture coordinates) depend on; `ratio` is how many picture pixels share one
+// sample of the component along that axis.
+std::uint8_t* MarkBlocks(jpeg_decompress_struct& info, const int* picks, std::size_t count,
+                         int ratio, JDIMENSION blocks, int block_size) {
+  auto* marks = static_cast<std::uint8_t*>(
+      info.mem->alloc_small(reinterpret_cast<j_common_ptr>(&info), JPOOL_IMAGE, blocks));
+  std::memset(marks, 0, blocks);
+  const int reach = ratio > 1 ? 1 : 0;
+  const int last = static_cast<int>(blocks) - 1;
+  for (std::size_t i = 0; i < count; ++i) {
+    const int sample = picks[i] / ratio;
+    for (int s = sample - reach; s <= sample + reach; ++s)
+      marks[std::clamp(s / block_size, 0, last)] = 1;
+  }
+  return marks;
+}
+
 // Everything the row loop needs, prepared in C++ before the library runs: plain pointers.
 struct Job {
   const int* cols = nullptr;  // source column of each visible destination column
@@ -57,6 +125,7 @@ struct Job {
   std::size_t row_count = 0;
   std::array<std::uint8_t, 3 * 256>* bgr_table = nullptr;  // filled for colour-mapped rows
   GreyDither* dither = nullptr;
+  BlockFilter* filter = nullptr;
 };
 
 // How the decoded rows arrive in the scratch row.
@@ -109,6 +178,33 @@ void AdvanceTo(jpeg_decompress_struct& info, JDIMENSION row, bool skip, JSAMPARR
   while (info.output_scanline < row) ReadRow(info, scratch, dither, rows);
 }
 
+// Puts the filter in place of the library's IDCT once the output pass is set up, where the
+// picks name every pixel drawn: plain colour output at full scale with whole-number
+// sampling ratios. Anything else keeps the library's IDCT for every block.
+void FilterBlocks(jpeg_decompress_struct& info, const Job& job, BlockFilter& f) {
+  if (info.quantize_colors || job.row_count == 0 || job.col_count == 0) return;
+  for (int c = 0; c < info.num_components; ++c) {
+    const jpeg_component_info& comp = info.comp_info[c];
+    if (comp.DCT_scaled_size != DCTSIZE || info.max_h_samp_factor % comp.h_samp_factor != 0 ||
+        info.max_v_samp_factor % comp.v_samp_factor != 0)
+      return;
+  }
+  f.interleaved = !jpeg_has_multiple_scans(&info) && info.num_components > 1;
+  for (int c = 0; c < info.num_components; ++c) {
+    const jpeg_component_info& comp = info.comp_info[c];
+    f.cols[c] = MarkBlocks(info, job.cols, job.col_count,
+                           info.max_h_samp_factor / comp.h_samp_factor, comp.width_in_blocks,
+                           DCTSIZE);
+    f.rows[c] = MarkBlocks(info, job.rows, job.row_count,
+                           info.max_v_samp_factor / comp.v_samp_factor, comp.height_in_blocks,
+                           DCTSIZE);
+    f.last_col[c] = ~JDIMENSION{0};
+    f.idct[c] = info.idct->inverse_DCT[c];
+  }
+  info.client_data = &f;
+  for (int c = 0; c < info.num_components; ++c) info.idct->inverse_DCT[c] = FilteredIdct;
+}
+
 void StreamWith(Decompressor& jpeg, std::span<const std::uint8_t> bytes,
                 const JpegSettings& settings, const Job& job, StreamedDraw& draw,
                 StreamedRows& rows) {
@@ -153,6 +249,7 @@ void StreamWith(Decompressor& jpeg, std::span<const std::uint8_t> bytes,
       reinterpret_cast<j_common_ptr>(&info), JPOOL_IMAGE,
       info.output_width * static_cast<JDIMENSION>(info.out_color_components) + 1, 1);
   const bool skip = dither == nullptr && SkipIsExact(info);
+  if (dither == nullptr) FilterBlocks(info, job, *job.filter);  // the dither needs every pixel
 
   for (std::size_t j = 0; j < job.row_count;) {
     AdvanceTo(info, static_cast<JDIMENSION>(job.rows[j]), skip, scratch, dither, rows);
@@ -194,8 +291,10 @@ void DrawJpegStreamed(std::span<const std::uint8_t> bytes, const JpegSettings& s
   }
   std::array<std::uint8_t, 3 * 256> bgr_table{};
   GreyDither dither;
+  BlockFilter filter;
   Job job;
   job.dither = &dither;
+  job.filter = &filter;
   job.cols = plan.Cols.data();
   job.col_count = plan.Empty() ? 0 : plan.Cols.size();
   job.rows = plan.Rows.data();
@@ -203,6 +302,7 @@ void DrawJpegStreamed(std::span<const std::uint8_t> bytes, const JpegSettings& s
   job.row_count = target_rows.size();
   job.bgr_table = &bgr_table;
   last_rows = {};
+  filter.skipped = &last_rows.BlocksSkipped;
   draw = {};
   Decompressor jpeg;
   StreamWith(jpeg, bytes, settings, job, draw, last_rows);

@@ -20,6 +20,7 @@ bool StreamedDrawing();
 struct StreamedRows {
   int Read = 0;     // decoded and converted (kept or dropped)
   int Skipped = 0;  // passed over with jpeg_skip_scanlines
+  long long BlocksSkipped = 0;  // blocks of read rows left out of the inverse DCT
 };
 StreamedRows LastStreamedRows();
 

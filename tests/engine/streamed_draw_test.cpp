@@ -39,8 +39,12 @@ const std::vector<Sizing> kSweep = {
     {"one row", {tmByHeight, 0, 1, 0}}, {"width 7", {tmByWidth, 0, 0, 7}},
 };
 
-// Steps of one row, of a few rows, of about an iMCU row, and long skips.
-const std::vector<Sizing> kLayoutSweep = {kHalf, kSweep[2], kTenth, kSweep[4], kCustom, kBox};
+const Sizing kSmallBox = kSweep[7];
+
+// Steps of one row, of a few rows, of about an iMCU row, and long skips; the small box
+// picks pixels more than a block apart.
+const std::vector<Sizing> kLayoutSweep = {kHalf,   kSweep[2], kTenth,   kSweep[4],
+                                          kCustom, kBox,      kSmallBox};
 
 // What the plain road makes for one sizing: the file's bytes, or the error's text, or
 // nothing when the size rules refuse. The picture is decoded once, for every sizing.
@@ -150,12 +154,16 @@ INSTANTIATE_TEST_SUITE_P(Corpus, LargePhoto, ::testing::ValuesIn(CorpusFiles("la
                            return name;
                          });
 
-// Every sampling layout, sequential and progressive, as cjpeg writes it from one photo cut
-// to odd sides. The layouts that skip rows must have skipped some; the others none.
+// Every sampling layout, sequential (interleaved or one scan per component) and
+// progressive, as cjpeg writes it from one photo cut to odd sides. The layouts that skip
+// rows must have skipped some; the others none. Every one leaves blocks out of the inverse
+// DCT for a box small enough that picks lie more than a block apart.
 TEST_F(StreamedDrawTest, EverySamplingLayoutGivesThePlainThumbnailAndSkipsOnlyWhereExact) {
   RunTool("djpeg -scale 1/2 -outfile " + (dir / "full.ppm") + " " +
           Corpus("small/exif-Landscape_3.jpg"));
   RunTool("pamcut -width 899 -height 597 " + (dir / "full.ppm") + " > " + (dir / "cut.ppm"));
+  WriteBytes(dir / "scans.txt", {'0', ';', '1', ';', '2', ';'});
+  const std::string separate_scans = "-scans " + (dir / "scans.txt");
   struct Layout {
     const char* sample;
     bool skips;
@@ -164,7 +172,8 @@ TEST_F(StreamedDrawTest, EverySamplingLayoutGivesThePlainThumbnailAndSkipsOnlyWh
                               Layout{"2x2,1x1,1x1", true}, Layout{"1x2,1x1,1x1", true},
                               Layout{"4x1,1x1,1x1", true}, Layout{"2x2,1x2,1x2", false},
                               Layout{"4x2,1x1,1x1", false}, Layout{"1x1,2x2,1x1", false}}) {
-    for (const char* mode : {"", "-progressive", "-restart 1"}) {
+    for (const std::string& mode : {std::string(), std::string("-progressive"),
+                                    std::string("-restart 1"), separate_scans}) {
       SCOPED_TRACE(std::string(layout.sample) + " " + mode);
       const std::string file = dir / "layout.jpg";
       RunTool(std::string("cjpeg -quality 85 -sample ") + layout.sample + " " + mode +
@@ -172,6 +181,8 @@ TEST_F(StreamedDrawTest, EverySamplingLayoutGivesThePlainThumbnailAndSkipsOnlyWh
       ExpectSameThumbnails(file, kLayoutSweep, dir);
       Streamed(file, dir / "tb.jpg", kTenth.params);
       EXPECT_EQ(LastStreamedRows().Skipped > 0, layout.skips);
+      Streamed(file, dir / "tb.jpg", kSmallBox.params);
+      EXPECT_GT(LastStreamedRows().BlocksSkipped, 0);
     }
   }
 }
