@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cstring>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "engine/jpeg_codec.h"
@@ -116,6 +119,8 @@ std::uint8_t* MarkBlocks(jpeg_decompress_struct& info, const int* picks, std::si
   return marks;
 }
 
+class DitherPipe;
+
 // Everything the row loop needs, prepared in C++ before the library runs: plain pointers.
 struct Job {
   const int* cols = nullptr;  // source column of each visible destination column
@@ -126,6 +131,7 @@ struct Job {
   std::array<std::uint8_t, 3 * 256>* bgr_table = nullptr;  // filled for colour-mapped rows
   GreyDither* dither = nullptr;
   BlockFilter* filter = nullptr;
+  DitherPipe* pipe = nullptr;
 };
 
 // How the decoded rows arrive in the scratch row.
@@ -159,23 +165,128 @@ void CopyPicks(const Job& job, RowKind kind, const JSAMPLE* from, std::uint8_t* 
   }
 }
 
-// One row into the scratch row, dithered when this draw dithers itself.
-void ReadRow(jpeg_decompress_struct& info, JSAMPARRAY scratch, GreyDither* dither,
-             StreamedRows& rows) {
+// Grey rows pass from the decoder (the calling thread) to a worker that dithers them in
+// order and copies the picks, so that decoding and dithering run side by side. Rows after
+// the last picked one are decoded only. The ring rows and the dither's error row belong to
+// the library's pool, so the worker must have finished before the library object goes:
+// Finish, which the destructor also calls. When no worker can start, the calling thread
+// does the worker's part after every row.
+class DitherPipe {
+ public:
+  explicit DitherPipe(const Job& job) : job_(job) {}
+  ~DitherPipe() { Finish(); }
+  DitherPipe(const DitherPipe&) = delete;
+  DitherPipe& operator=(const DitherPipe&) = delete;
+
+  // Before the first row: ring holds kRing rows of `width` samples; rows below
+  // `needed_rows` go through the worker.
+  void Start(JSAMPARRAY ring, int width, int needed_rows) {
+    ring_ = ring;
+    width_ = width;
+    needed_ = needed_rows;
+    if (needed_ == 0) return;
+    try {
+      worker_ = std::thread([this] { Work(); });
+    } catch (const std::system_error&) {
+      inline_ = true;
+    }
+  }
+  static constexpr int kRing = 32;
+  bool Wanted(int row) const { return row < needed_; }
+  // The ring row for `row`, once the worker has taken the row that used it before.
+  JSAMPROW Slot(int row) {
+    for (int placed; row - (placed = placed_.load(std::memory_order_acquire)) >= kRing;)
+      placed_.wait(placed, std::memory_order_acquire);
+    return ring_[row % kRing];
+  }
+  void Publish(int row) {
+    if (inline_) {
+      Place(row);
+      return;
+    }
+    published_.store(row + 1, std::memory_order_release);
+    published_.notify_one();
+  }
+  // Returns once every published row is dithered and placed; the worker then ends.
+  void Finish() {
+    if (!worker_.joinable()) return;
+    published_.fetch_or(kClosed, std::memory_order_release);
+    published_.notify_one();
+    worker_.join();
+  }
+
+ private:
+  static constexpr int kClosed = 1 << 30;  // on published_: no more rows come
+
+  void Work() {
+    for (int row = 0; row < needed_; ++row) {
+      for (;;) {
+        const int published = published_.load(std::memory_order_acquire);
+        if ((published & ~kClosed) > row) break;
+        if ((published & kClosed) != 0) return;
+        published_.wait(published, std::memory_order_acquire);
+      }
+      Place(row);
+      placed_.store(row + 1, std::memory_order_release);
+      placed_.notify_one();
+    }
+  }
+
+  void Place(int row) {
+    JSAMPROW from = ring_[row % kRing];
+    DitherRow(*job_.dither, from, width_);
+    for (std::size_t& j = next_pick_; j < job_.row_count && job_.rows[j] == row;) {
+      std::uint8_t* const first = job_.target_rows[j];
+      CopyPicks(job_, RowKind::kGreyLevels, from, first);
+      for (++j; j < job_.row_count && job_.rows[j] == row; ++j)
+        std::memcpy(job_.target_rows[j], first, 3 * job_.col_count);
+    }
+  }
+
+  const Job& job_;
+  JSAMPARRAY ring_ = nullptr;
+  int width_ = 0;
+  int needed_ = 0;
+  bool inline_ = false;
+  std::size_t next_pick_ = 0;  // the worker's: next destination row to fill
+  std::atomic<int> published_{0};  // rows handed to the worker, with kClosed at the end
+  std::atomic<int> placed_{0};     // rows the worker is done with
+  std::thread worker_;
+};
+
+// Decodes every row of a grey picture through the pipe.
+void StreamGrey(jpeg_decompress_struct& info, const Job& job, JSAMPARRAY scratch,
+                StreamedRows& rows) {
+  DitherPipe& pipe = *job.pipe;
+  JSAMPARRAY ring = info.mem->alloc_sarray(reinterpret_cast<j_common_ptr>(&info), JPOOL_IMAGE,
+                                           info.output_width, DitherPipe::kRing);
+  pipe.Start(ring, static_cast<int>(info.output_width),
+             job.row_count == 0 ? 0 : job.rows[job.row_count - 1] + 1);
+  while (info.output_scanline < info.output_height) {
+    const int row = static_cast<int>(info.output_scanline);
+    JSAMPROW to = pipe.Wanted(row) ? pipe.Slot(row) : scratch[0];
+    jpeg_read_scanlines(&info, &to, 1);
+    ++rows.Read;
+    if (pipe.Wanted(row)) pipe.Publish(row);
+  }
+  pipe.Finish();
+}
+
+// One row into the scratch row.
+void ReadRow(jpeg_decompress_struct& info, JSAMPARRAY scratch, StreamedRows& rows) {
   jpeg_read_scanlines(&info, scratch, 1);
   ++rows.Read;
-  if (dither != nullptr) DitherRow(*dither, scratch[0], static_cast<int>(info.output_width));
 }
 
 // Brings the library to source row `row` (at or after its current one).
 void AdvanceTo(jpeg_decompress_struct& info, JDIMENSION row, bool skip, JSAMPARRAY scratch,
-               GreyDither* dither, StreamedRows& rows) {
+               StreamedRows& rows) {
   if (row <= info.output_scanline) return;
   if (skip) {
     rows.Skipped += static_cast<int>(jpeg_skip_scanlines(&info, row - info.output_scanline));
     return;
   }
-  while (info.output_scanline < row) ReadRow(info, scratch, dither, rows);
+  while (info.output_scanline < row) ReadRow(info, scratch, rows);
 }
 
 // Puts the filter in place of the library's IDCT once the output pass is set up, where the
@@ -248,12 +359,17 @@ void StreamWith(Decompressor& jpeg, std::span<const std::uint8_t> bytes,
   JSAMPARRAY scratch = info.mem->alloc_sarray(
       reinterpret_cast<j_common_ptr>(&info), JPOOL_IMAGE,
       info.output_width * static_cast<JDIMENSION>(info.out_color_components) + 1, 1);
-  const bool skip = dither == nullptr && SkipIsExact(info);
-  if (dither == nullptr) FilterBlocks(info, job, *job.filter);  // the dither needs every pixel
+  const bool skip = SkipIsExact(info);
+  if (dither != nullptr) {
+    StreamGrey(info, job, scratch, rows);
+    jpeg_finish_decompress(&info);
+    return;
+  }
+  FilterBlocks(info, job, *job.filter);
 
   for (std::size_t j = 0; j < job.row_count;) {
-    AdvanceTo(info, static_cast<JDIMENSION>(job.rows[j]), skip, scratch, dither, rows);
-    ReadRow(info, scratch, dither, rows);
+    AdvanceTo(info, static_cast<JDIMENSION>(job.rows[j]), skip, scratch, rows);
+    ReadRow(info, scratch, rows);
     std::uint8_t* const first = job.target_rows[j];
     CopyPicks(job, kind, scratch[0], first);
     for (++j; j < job.row_count && job.rows[j] == job.rows[j - 1]; ++j)
@@ -263,8 +379,8 @@ void StreamWith(Decompressor& jpeg, std::span<const std::uint8_t> bytes,
   // the last scan raise what they raise on the plain road; only the last row is read, never
   // skipped, since a skip to the end would stop reading the data.
   if (info.output_height > 0)
-    AdvanceTo(info, info.output_height - 1, skip, scratch, dither, rows);
-  while (info.output_scanline < info.output_height) ReadRow(info, scratch, dither, rows);
+    AdvanceTo(info, info.output_height - 1, skip, scratch, rows);
+  while (info.output_scanline < info.output_height) ReadRow(info, scratch, rows);
   jpeg_finish_decompress(&info);
 }
 
@@ -305,5 +421,7 @@ void DrawJpegStreamed(std::span<const std::uint8_t> bytes, const JpegSettings& s
   filter.skipped = &last_rows.BlocksSkipped;
   draw = {};
   Decompressor jpeg;
+  DitherPipe pipe(job);  // after jpeg: its worker ends before the library object goes
+  job.pipe = &pipe;
   StreamWith(jpeg, bytes, settings, job, draw, last_rows);
 }
