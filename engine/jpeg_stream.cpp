@@ -93,7 +93,10 @@ void FilteredIdct(j_decompress_ptr info, jpeg_component_info* comp, JCOEFPTR coe
   f.last_col[c] = col;
   const JDIMENSION row = f.imcu[c] * static_cast<JDIMENSION>(comp->v_samp_factor) +
                          static_cast<JDIMENSION>(f.row_in_imcu[c]);
-  if (f.rows[c][row] && f.cols[c][col]) {
+  // A block outside the picture's block grid would mean the order is not as counted: it
+  // goes through the library's IDCT like every kept one.
+  const bool outside = row >= comp->height_in_blocks || col >= comp->width_in_blocks;
+  if (outside || (f.rows[c][row] && f.cols[c][col])) {
     f.idct[c](info, comp, coefficients, output, output_col);
     return;
   }
