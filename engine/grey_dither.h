@@ -14,10 +14,11 @@ struct GreyDither {
   static constexpr int kSums = 896;
   std::int16_t* errors = nullptr;  // width + 2 entries, zeroed, as the library keeps them
   bool odd_row = false;
-  // Whether no value lands more than one step from its level (129 colours and more, and a
-  // few below): then a row goes sixteen pixels at a time instead of pixel by pixel.
-  bool near_levels = false;
-  // For near_levels, by value v: the errors left by v - 1, v and v + 1 (clamped to
+  // Pixels taken at a time along a row: 32 or 16 (32 wants 256-bit vectors) when no value
+  // lands more than one step from its level (129 colours and more, and a few below), else
+  // 1. MakeGreyLevels sets the most the levels and the processor allow; less is the same.
+  int step = 1;
+  // For steps of more than one pixel, by value v: the errors left by v - 1, v and v + 1 (clamped to
   // 0..255), each plus one, in bits 0-1, 2-3 and 4-5.
   std::array<std::uint8_t, 256> nearby{};
   std::array<std::uint8_t, kSums> level{};

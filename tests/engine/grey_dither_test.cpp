@@ -1,17 +1,18 @@
 // The grey dither against the library's own one-pass quantizer: the same JPEG decoded once
 // with the library dithering to N colours and once plainly, then dithered row by row by
-// DitherRow, must give the same levels byte for byte.
+// DitherRow, must give the same levels byte for byte, whatever step along the row it takes.
 #include <gtest/gtest.h>
 
-#include <jpeglib.h>
-
-#include <cstdio>
+#include <algorithm>
+#include <cstdio>  // before jpeglib.h, which needs FILE
 #include <cstdlib>
 #include <functional>
 #include <memory>
 #include <random>
 #include <string>
 #include <vector>
+
+#include <jpeglib.h>
 
 #include "engine/grey_dither.h"
 #include "tests/engine/test_support.h"
@@ -86,10 +87,12 @@ Grey DecodeGrey(const std::vector<std::uint8_t>& bytes, int colours) {
   return out;
 }
 
-Grey OwnDither(const std::vector<std::uint8_t>& bytes, int colours) {
+// At most `step` pixels at a time (the processor may allow fewer).
+Grey OwnDither(const std::vector<std::uint8_t>& bytes, int colours, int step = 32) {
   Grey out = DecodeGrey(bytes, 0);
   auto dither = std::make_unique<GreyDither>();
   MakeGreyLevels(colours, *dither);
+  dither->step = std::min(dither->step, step);
   std::vector<std::int16_t> errors(static_cast<std::size_t>(out.width) + 2, 0);
   dither->errors = errors.data();
   for (int y = 0; y < out.height; ++y)
@@ -146,12 +149,12 @@ struct Size {
 
 // Widths around the sixteen-pixel steps, odd and even row counts so that both row
 // directions end a picture.
-const Size kSizes[] = {{1, 5},  {2, 4},  {3, 3},   {15, 7},  {16, 8},  {17, 9},
-                       {31, 2}, {33, 6}, {48, 17}, {100, 5}, {517, 8}, {1031, 3}};
+const Size kSizes[] = {{1, 5},  {2, 4},  {3, 3},  {15, 7},   {16, 8},  {17, 9},  {31, 2},
+                       {32, 3}, {33, 6}, {48, 17}, {63, 4}, {100, 5}, {517, 8}, {1031, 3}};
 
 const int kColourCounts[] = {236, 256, 2, 3, 16, 100, 103, 121, 127, 128, 129, 200, 255};
 
-TEST(GreyDither, GivesTheLibrarysLevelsForEveryPictureSizeAndColourCount) {
+TEST(GreyDither, GivesTheLibrarysLevelsForEveryPictureSizeColourCountAndStep) {
   std::mt19937 random(7);
   for (const Content& content : Contents()) {
     for (const Size size : kSizes) {
@@ -160,9 +163,12 @@ TEST(GreyDither, GivesTheLibrarysLevelsForEveryPictureSizeAndColourCount) {
         for (int x = 0; x < size.width; ++x) picture.pixels.push_back(content.fill(x, y, random));
       const std::vector<std::uint8_t> bytes = EncodeGrey(picture);
       for (const int colours : kColourCounts) {
-        EXPECT_EQ(FirstDifference(OwnDither(bytes, colours), DecodeGrey(bytes, colours)), "")
-            << content.name << " " << size.width << "x" << size.height << ", " << colours
-            << " colours";
+        const Grey library = DecodeGrey(bytes, colours);
+        for (const int step : {32, 16, 1}) {
+          EXPECT_EQ(FirstDifference(OwnDither(bytes, colours, step), library), "")
+              << content.name << " " << size.width << "x" << size.height << ", " << colours
+              << " colours, step " << step;
+        }
       }
     }
   }
@@ -170,7 +176,9 @@ TEST(GreyDither, GivesTheLibrarysLevelsForEveryPictureSizeAndColourCount) {
 
 TEST(GreyDither, GivesTheLibrarysLevelsForALargeGreyPhoto) {
   const std::vector<std::uint8_t> bytes = ReadBytes(Corpus("large/derived-seeding-grey.jpg"));
-  EXPECT_EQ(FirstDifference(OwnDither(bytes, 236), DecodeGrey(bytes, 236)), "");
+  const Grey library = DecodeGrey(bytes, 236);
+  for (const int step : {32, 16})
+    EXPECT_EQ(FirstDifference(OwnDither(bytes, 236, step), library), "") << "step " << step;
 }
 
 }  // namespace
