@@ -210,85 +210,86 @@ inline int DitherSteps(const GreyDither& d, std::uint8_t* row, std::int16_t* err
                        Carry& carry) {
   using V = typename L::V;
   constexpr int kLanes = L::kLanes;
-  constexpr int kBlock = 512;
-  alignas(32) std::uint8_t nearby[kBlock];
+  // Each step's nearby errors, read one step ahead into the other half.
+  alignas(32) std::uint8_t nearby[2][kLanes];
   const V zero = L::Zero();
   const V one = L::Bytes(1);
   const V two_bits = L::Bytes(3);
   V last = zero;  // the errors of the previous step, its last pixel in the last lane
   const int whole = width / kLanes * kLanes;
-  for (int start = 0; start < whole; start += kBlock) {
-    const int n = std::min(kBlock, whole - start);
-    GatherNearby<kBackward>(d, row + (kBackward ? width - 1 - start : start), n, nearby);
-    for (int i = 0; i < n; i += kLanes) {
-      const int k = start + i;  // pixels done before this step, in the row's order
-      // Lane j holds pixel k + j in the row's order, and what the row above left for it.
-      std::uint8_t* const pixels = row + (kBackward ? width - kLanes - k : k);
-      constexpr int kHalf = kLanes / 2;
-      V value = L::Load(pixels);
-      V above_low, above_high;
-      if constexpr (kBackward) {
-        const std::int16_t* const at = errors + (width - k - (kLanes - 1));
-        above_low = L::ReverseWords(L::Load(at + kHalf));
-        above_high = L::ReverseWords(L::Load(at));
-        value = L::ReverseBytes(value);
-      } else {
-        above_low = L::Load(errors + k + 1);
-        above_high = L::Load(errors + k + 1 + kHalf);
-      }
-      const V above = L::Narrow(above_low, above_high);
-      const V codes = L::Load(nearby + i);
-      const V if_down = L::Sub(L::And(codes, two_bits), one);
-      const V if_same = L::Sub(L::And(L::template ShiftRight<2>(codes), two_bits), one);
-      const V if_up = L::Sub(L::And(L::template ShiftRight<4>(codes), two_bits), one);
-      // Where the correction goes down or up, by the error of the pixel before.
-      const V down_after_minus = L::Greater(L::Bytes(-1), above);
-      const V down_after_zero = L::Greater(L::Bytes(-8), above);
-      const V up_after_zero = L::Greater(above, L::Bytes(7));
-      const V up_after_plus = L::Greater(above, zero);
-      const V to_down = L::Xor(if_down, if_same);
-      const V to_up = L::Xor(if_up, if_same);
-      const V after_zero = L::Xor(
-          if_same, L::Xor(L::And(to_down, down_after_zero), L::And(to_up, up_after_zero)));
-      const V minus_flip = L::Xor(L::Xor(if_same, L::And(to_down, down_after_minus)), after_zero);
-      const V plus_flip = L::Xor(L::Xor(if_same, L::And(to_up, up_after_plus)), after_zero);
-      // Every lane's pick from the error left by the pixel before it.
-      const auto pick = [&](const V& before) {
-        return L::Xor(after_zero, L::Xor(L::And(minus_flip, L::Greater(zero, before)),
-                                         L::And(plus_flip, L::Greater(before, zero))));
-      };
-      // Two rounds before the first look: by then nearly every step has settled, so the
-      // look seldom sends the loop round again, and when it does it costs a misprediction.
-      V error = pick(L::template After<1>(after_zero, last));
-      error = pick(L::template After<1>(error, last));
-      V before = L::template After<1>(error, last);
-      for (V next = pick(before); !L::Same(next, error); next = pick(before)) {
-        error = next;
-        before = L::template After<1>(error, last);
-      }
-      const V minus = L::Greater(zero, before);
-      const V plus = L::Greater(before, zero);
-      // The level: the corrected value clamped to 0..255, less the error it leaves.
-      const V down = L::Or(L::And(down_after_minus, minus), L::AndNot(plus, down_after_zero));
-      const V up = L::Or(L::And(up_after_plus, plus), L::AndNot(minus, up_after_zero));
-      value = L::SubClamped(L::AddClamped(value, L::And(up, one)), L::And(down, one));
-      value = L::Sub(value, error);
-      // For the row below: 1/16 of the error two back, 5/16 of the one before, 3/16 of this.
-      const V twice_before = L::Add(before, before);
-      V below = L::Add(L::Add(twice_before, twice_before), before);
-      below = L::Add(below, L::Add(L::Add(error, error), error));
-      below = L::Add(below, L::template After<2>(error, last));
-      if constexpr (kBackward) {
-        L::Store(pixels, L::ReverseBytes(value));
-        L::Store(errors + (width - k - kHalf + 2), L::ReverseWords(L::WidenLow(below)));
-        L::Store(errors + (width - k - kLanes + 2), L::ReverseWords(L::WidenHigh(below)));
-      } else {
-        L::Store(pixels, value);
-        L::Store(errors + k, L::WidenLow(below));
-        L::Store(errors + k + kHalf, L::WidenHigh(below));
-      }
-      last = error;
+  const auto gather = [&](int k) {
+    GatherNearby<kBackward>(d, row + (kBackward ? width - 1 - k : k), kLanes,
+                            nearby[k / kLanes % 2]);
+  };
+  if (whole > 0) gather(0);
+  for (int k = 0; k < whole; k += kLanes) {  // k: pixels done, in the row's order
+    if (k + kLanes < whole) gather(k + kLanes);
+    // Lane j holds pixel k + j in the row's order, and what the row above left for it.
+    std::uint8_t* const pixels = row + (kBackward ? width - kLanes - k : k);
+    constexpr int kHalf = kLanes / 2;
+    V value = L::Load(pixels);
+    V above_low, above_high;
+    if constexpr (kBackward) {
+      const std::int16_t* const at = errors + (width - k - (kLanes - 1));
+      above_low = L::ReverseWords(L::Load(at + kHalf));
+      above_high = L::ReverseWords(L::Load(at));
+      value = L::ReverseBytes(value);
+    } else {
+      above_low = L::Load(errors + k + 1);
+      above_high = L::Load(errors + k + 1 + kHalf);
     }
+    const V above = L::Narrow(above_low, above_high);
+    const V codes = L::Load(nearby[k / kLanes % 2]);
+    const V if_down = L::Sub(L::And(codes, two_bits), one);
+    const V if_same = L::Sub(L::And(L::template ShiftRight<2>(codes), two_bits), one);
+    const V if_up = L::Sub(L::And(L::template ShiftRight<4>(codes), two_bits), one);
+    // Where the correction goes down or up, by the error of the pixel before.
+    const V down_after_minus = L::Greater(L::Bytes(-1), above);
+    const V down_after_zero = L::Greater(L::Bytes(-8), above);
+    const V up_after_zero = L::Greater(above, L::Bytes(7));
+    const V up_after_plus = L::Greater(above, zero);
+    const V to_down = L::Xor(if_down, if_same);
+    const V to_up = L::Xor(if_up, if_same);
+    const V after_zero = L::Xor(
+        if_same, L::Xor(L::And(to_down, down_after_zero), L::And(to_up, up_after_zero)));
+    const V minus_flip = L::Xor(L::Xor(if_same, L::And(to_down, down_after_minus)), after_zero);
+    const V plus_flip = L::Xor(L::Xor(if_same, L::And(to_up, up_after_plus)), after_zero);
+    // Every lane's pick from the error left by the pixel before it.
+    const auto pick = [&](const V& before) {
+      return L::Xor(after_zero, L::Xor(L::And(minus_flip, L::Greater(zero, before)),
+                                       L::And(plus_flip, L::Greater(before, zero))));
+    };
+    // Two rounds before the first look: by then nearly every step has settled, so the
+    // look seldom sends the loop round again, and when it does it costs a misprediction.
+    V error = pick(L::template After<1>(after_zero, last));
+    error = pick(L::template After<1>(error, last));
+    V before = L::template After<1>(error, last);
+    for (V next = pick(before); !L::Same(next, error); next = pick(before)) {
+      error = next;
+      before = L::template After<1>(error, last);
+    }
+    const V minus = L::Greater(zero, before);
+    const V plus = L::Greater(before, zero);
+    // The level: the corrected value clamped to 0..255, less the error it leaves.
+    const V down = L::Or(L::And(down_after_minus, minus), L::AndNot(plus, down_after_zero));
+    const V up = L::Or(L::And(up_after_plus, plus), L::AndNot(minus, up_after_zero));
+    value = L::SubClamped(L::AddClamped(value, L::And(up, one)), L::And(down, one));
+    value = L::Sub(value, error);
+    // For the row below: 1/16 of the error two back, 5/16 of the one before, 3/16 of this.
+    const V twice_before = L::Add(before, before);
+    V below = L::Add(L::Add(twice_before, twice_before), before);
+    below = L::Add(below, L::Add(L::Add(error, error), error));
+    below = L::Add(below, L::template After<2>(error, last));
+    if constexpr (kBackward) {
+      L::Store(pixels, L::ReverseBytes(value));
+      L::Store(errors + (width - k - kHalf + 2), L::ReverseWords(L::WidenLow(below)));
+      L::Store(errors + (width - k - kLanes + 2), L::ReverseWords(L::WidenHigh(below)));
+    } else {
+      L::Store(pixels, value);
+      L::Store(errors + k, L::WidenLow(below));
+      L::Store(errors + k + kHalf, L::WidenHigh(below));
+    }
+    last = error;
   }
   const int ends = L::LastTwo(last);
   const int previous = static_cast<std::int8_t>(ends >> 8);
