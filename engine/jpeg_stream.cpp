@@ -2,8 +2,9 @@
 
 #include <algorithm>
 #include <array>
-#include <atomic>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -17,6 +18,7 @@
 namespace {
 
 bool streamed_drawing = true;
+bool dither_worker = true;
 StreamedRows last_rows;
 
 // Sampling factors (h, v) of each component.
@@ -169,69 +171,78 @@ void CopyPicks(const Job& job, RowKind kind, const JSAMPLE* from, std::uint8_t* 
 }
 
 // Grey rows pass from the decoder (the calling thread) to a worker that dithers them in
-// order and copies the picks, so that decoding and dithering run side by side. Rows after
-// the last picked one are decoded only. The ring rows and the dither's error row belong to
-// the library's pool, so the worker must have finished before the library object goes:
-// Finish, which the destructor also calls. When no worker can start, the calling thread
-// does the worker's part after every row.
+// order and copies the picks, so that decoding and dithering run side by side. Rows go over
+// in batches, and each side sleeps while it waits, so the hand-over costs next to nothing.
+// Rows after the last picked one are decoded only. The ring rows and the dither's error row
+// belong to the library's pool, so the worker must have finished before the library object
+// goes: Finish, which the destructor also calls. On one core, or when no worker can start,
+// the calling thread does the worker's part after every row.
 class DitherPipe {
  public:
+  static constexpr int kBatch = 16;
+  static constexpr int kRing = 4 * kBatch;
+
   explicit DitherPipe(const Job& job) : job_(job) {}
   ~DitherPipe() { Finish(); }
   DitherPipe(const DitherPipe&) = delete;
   DitherPipe& operator=(const DitherPipe&) = delete;
 
   // Before the first row: ring holds kRing rows of `width` samples; rows below
-  // `needed_rows` go through the worker.
+  // `needed_rows` go through the pipe.
   void Start(JSAMPARRAY ring, int width, int needed_rows) {
     ring_ = ring;
     width_ = width;
     needed_ = needed_rows;
-    if (needed_ == 0) return;
+    if (needed_ == 0 || !dither_worker || std::thread::hardware_concurrency() < 2) return;
     try {
       worker_ = std::thread([this] { Work(); });
     } catch (const std::system_error&) {
-      inline_ = true;
     }
   }
-  static constexpr int kRing = 32;
   bool Wanted(int row) const { return row < needed_; }
-  // The ring row for `row`, once the worker has taken the row that used it before.
+  // The ring row for `row`, once the worker is done with the row that used it before.
   JSAMPROW Slot(int row) {
-    for (int placed; row - (placed = placed_.load(std::memory_order_acquire)) >= kRing;)
-      placed_.wait(placed, std::memory_order_acquire);
+    if (worker_.joinable()) {
+      std::unique_lock lock(mutex_);
+      placed_changed_.wait(lock, [&] { return row - placed_ < kRing; });
+    }
     return ring_[row % kRing];
   }
   void Publish(int row) {
-    if (inline_) {
+    if (!worker_.joinable()) {
       Place(row);
       return;
     }
-    published_.store(row + 1, std::memory_order_release);
-    published_.notify_one();
+    if ((row + 1) % kBatch != 0 && row + 1 != needed_) return;
+    {
+      const std::lock_guard lock(mutex_);
+      published_ = row + 1;
+    }
+    published_changed_.notify_one();
   }
   // Returns once every published row is dithered and placed; the worker then ends.
   void Finish() {
     if (!worker_.joinable()) return;
-    published_.fetch_or(kClosed, std::memory_order_release);
-    published_.notify_one();
+    {
+      const std::lock_guard lock(mutex_);
+      closed_ = true;
+    }
+    published_changed_.notify_one();
     worker_.join();
   }
 
  private:
-  static constexpr int kClosed = 1 << 30;  // on published_: no more rows come
-
   void Work() {
-    for (int row = 0; row < needed_; ++row) {
-      for (;;) {
-        const int published = published_.load(std::memory_order_acquire);
-        if ((published & ~kClosed) > row) break;
-        if ((published & kClosed) != 0) return;
-        published_.wait(published, std::memory_order_acquire);
-      }
-      Place(row);
-      placed_.store(row + 1, std::memory_order_release);
-      placed_.notify_one();
+    std::unique_lock lock(mutex_);
+    for (int row = 0; row < needed_;) {
+      published_changed_.wait(lock, [&] { return published_ > row || closed_; });
+      const int end = published_;
+      if (end <= row) return;  // closed before this row came
+      lock.unlock();
+      for (; row < end; ++row) Place(row);
+      lock.lock();
+      placed_ = end;
+      placed_changed_.notify_one();
     }
   }
 
@@ -250,11 +261,13 @@ class DitherPipe {
   JSAMPARRAY ring_ = nullptr;
   int width_ = 0;
   int needed_ = 0;
-  bool inline_ = false;
   std::size_t next_pick_ = 0;  // the worker's: next destination row to fill
-  std::atomic<int> published_{0};  // rows handed to the worker, with kClosed at the end
-  std::atomic<int> placed_{0};     // rows the worker is done with
   std::thread worker_;
+  std::mutex mutex_;  // guards the three below
+  std::condition_variable published_changed_, placed_changed_;
+  int published_ = 0;  // rows handed to the worker
+  int placed_ = 0;     // rows the worker is done with
+  bool closed_ = false;  // no more rows come
 };
 
 // Decodes every row of a grey picture through the pipe.
@@ -394,6 +407,10 @@ void SetStreamedDrawing(bool on) {
 }
 bool StreamedDrawing() {
   return streamed_drawing;
+}
+
+void SetDitherWorker(bool on) {
+  dither_worker = on;
 }
 
 StreamedRows LastStreamedRows() {

@@ -16,6 +16,10 @@
 void SetStreamedDrawing(bool on);
 bool StreamedDrawing();
 
+// Grey pictures are dithered by a worker thread beside the decoder (true, the default, on
+// more than one core) or by the decoding thread itself (false); the output is the same.
+void SetDitherWorker(bool on);
+
 // What the last streamed draw asked of the library, in source rows.
 struct StreamedRows {
   int Read = 0;     // decoded and converted (kept or dropped)

@@ -20,7 +20,10 @@ namespace {
 // Restores the process-wide road when a test ends.
 class StreamedDrawTest : public ::testing::Test {
  protected:
-  ~StreamedDrawTest() override { SetStreamedDrawing(true); }
+  ~StreamedDrawTest() override {
+    SetStreamedDrawing(true);
+    SetDitherWorker(true);
+  }
   TempDir dir;
 };
 
@@ -187,14 +190,19 @@ TEST_F(StreamedDrawTest, EverySamplingLayoutGivesThePlainThumbnailAndSkipsOnlyWh
   }
 }
 
+// Grey pictures are dithered beside the decoder or by it, with the same bytes either way.
 TEST_F(StreamedDrawTest, GreyPicturesReadEveryRowAndNeverSkip) {
-  for (const char* file : {"small/jd-tower_grayscale.jpg", "large/derived-seeding-grey.jpg"}) {
-    SCOPED_TRACE(file);
-    JpegImage image;
-    image.LoadFile(Corpus(file));
-    Streamed(Corpus(file), dir / "tb.jpg", kBox.params);
-    EXPECT_EQ(LastStreamedRows().Skipped, 0);
-    EXPECT_EQ(LastStreamedRows().Read, image.Height());
+  for (const bool worker : {false, true}) {
+    SetDitherWorker(worker);
+    for (const char* file : {"small/jd-tower_grayscale.jpg", "large/derived-seeding-grey.jpg"}) {
+      SCOPED_TRACE(std::string(file) + (worker ? " worker" : " inline"));
+      JpegImage image;
+      image.LoadFile(Corpus(file));
+      Streamed(Corpus(file), dir / "tb.jpg", kBox.params);
+      EXPECT_EQ(LastStreamedRows().Skipped, 0);
+      EXPECT_EQ(LastStreamedRows().Read, image.Height());
+      ExpectSameThumbnails(Corpus(file), {kHalf, kSmallBox, kSweep[8]}, dir);
+    }
   }
 }
 
