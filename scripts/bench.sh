@@ -8,8 +8,9 @@
 # whole pipeline) measured from outside, the median of --rounds runs: wall time, and CPU
 # time (user + system of all processes), which load from other work disturbs far less; the
 # pipeline's three processes may run side by side, so its wall time can be below its CPU.
-# Then the peak memory of one reduction of each photo, and with --batch N a run of N
-# thumbnails whose peak memory is set beside that of one round.
+# Then djpeg's decode alone (full size, and scaled 1/8) on the same scale, the peak memory
+# of one reduction of each photo, and with --batch N a run of N thumbnails whose peak memory
+# is set beside that of one round.
 #
 # Usage: scripts/bench.sh [--rounds N] [--batch N] [--build DIR] [FOLDER]
 #   FOLDER defaults to ../shared/corpus/dev/large beside the repository; DIR to build/.
@@ -25,7 +26,7 @@ while (($#)); do
     --rounds) rounds=$2; shift 2 ;;
     --batch) batch=$2; shift 2 ;;
     --build) build=$2; shift 2 ;;
-    -h|--help) sed -n '2,14p' "$0"; exit 0 ;;
+    -h|--help) sed -n '2,15p' "$0"; exit 0 ;;
     *) folder=$1; shift ;;
   esac
 done
@@ -65,6 +66,7 @@ printf '%-12s %-32s %17s %17s %17s %11s %11s\n' rule file "streamed ms" "referen
 printf '%-12s %-32s %17s %17s %17s %11s %11s\n' "" "" "wall   cpu" "wall   cpu" "wall   cpu" \
   "wall  cpu" "wall  cpu"
 summary=()
+declare -A pipe_ms  # "rule-index file" -> pipeline "wall cpu" medians
 for i in "${!rules[@]}"; do
   logs=(0 0 0 0)  # sums of log ratios: streamed wall, streamed cpu, reference wall, reference cpu
   for file in "${files[@]}"; do
@@ -76,6 +78,7 @@ for i in "${!rules[@]}"; do
     done
     m=("$(median "${sw[@]}")" "$(median "${sc[@]}")" "$(median "${rw[@]}")" "$(median "${rc[@]}")"
        "$(median "${pw[@]}")" "$(median "${pc[@]}")")
+    pipe_ms["$i $file"]="${m[4]} ${m[5]}"
     cmp -s "$work/s/$(basename "$file")" "$work/r/$(basename "$file")" ||
       echo "  !! streamed and reference thumbnails differ for $file"
     read -r q1 q2 q3 q4 l1 l2 l3 l4 < <(awk -v sw="${m[0]}" -v sc="${m[1]}" -v rw="${m[2]}" \
@@ -95,6 +98,36 @@ echo
 echo "Geometric mean of the ratios against the pipeline (lower is faster):"
 printf '%-12s %9s %9s %12s %9s\n' rule "str wall" "str cpu" "ref wall" "ref cpu"
 printf '%s\n' "${summary[@]}"
+
+# Decoding alone, as a yardstick on the same scale: the full-size decode every road but the
+# streamed one pays, and the 1/8-scaled decode, about the entropy decoding alone.
+echo
+echo "Decoding alone (djpeg -dct float, output thrown away) against the same pipeline runs:"
+printf '%-12s %-24s %9s %9s\n' rule decode wall cpu
+declare -A decode_ms
+for file in "${files[@]}"; do
+  for scale in 1 8; do
+    dw=() dc=()
+    for ((k = 0; k < rounds; k++)); do
+      read -r w c < <(ms djpeg -dct float -scale "1/$scale" "$file"); dw+=("$w"); dc+=("$c")
+    done
+    decode_ms["$scale $file"]="$(median "${dw[@]}") $(median "${dc[@]}")"
+  done
+done
+for i in "${!rules[@]}"; do
+  for scale in 1 8; do
+    l=""
+    for file in "${files[@]}"; do l+="${decode_ms["$scale $file"]} ${pipe_ms["$i $file"]} "; done
+    awk -v l="$l" -v rule="${rules[$i]}" -v what="$([[ $scale == 1 ]] && echo "full size" ||
+      echo "scaled 1/8")" 'BEGIN {
+      n = split(l, v, " "); sw = 0; sc = 0
+      for (k = 1; k <= n; k += 4) {
+        pw = v[k + 2] < 1 ? 1 : v[k + 2]; pc = v[k + 3] < 1 ? 1 : v[k + 3]
+        sw += log((v[k] < 1 ? 1 : v[k]) / pw); sc += log((v[k + 1] < 1 ? 1 : v[k + 1]) / pc)
+      }
+      printf "%-12s %-24s %8.2fx %8.2fx\n", rule, what, exp(sw / (n / 4)), exp(sc / (n / 4))}'
+  done
+done
 
 echo
 echo "Peak memory of one 1/2 reduction (MB; file and thumbnail raster for comparison):"
