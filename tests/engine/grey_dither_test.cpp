@@ -25,30 +25,11 @@ struct Grey {
 };
 
 std::vector<std::uint8_t> EncodeGrey(const Grey& picture) {
-  jpeg_compress_struct info{};
-  jpeg_error_mgr err{};
-  info.err = jpeg_std_error(&err);
-  jpeg_create_compress(&info);
-  unsigned char* buffer = nullptr;
-  unsigned long size = 0;
-  jpeg_mem_dest(&info, &buffer, &size);
-  info.image_width = static_cast<JDIMENSION>(picture.width);
-  info.image_height = static_cast<JDIMENSION>(picture.height);
-  info.input_components = 1;
-  info.in_color_space = JCS_GRAYSCALE;
-  jpeg_set_defaults(&info);
-  jpeg_set_quality(&info, 95, TRUE);
-  jpeg_start_compress(&info, TRUE);
-  while (info.next_scanline < info.image_height) {
-    JSAMPROW row[1] = {const_cast<JSAMPLE*>(picture.pixels.data()) +
-                       static_cast<std::size_t>(info.next_scanline) * picture.width};
-    jpeg_write_scanlines(&info, row, 1);
-  }
-  jpeg_finish_compress(&info);
-  jpeg_destroy_compress(&info);
-  std::vector<std::uint8_t> bytes(buffer, buffer + size);
-  std::free(buffer);
-  return bytes;
+  return LibjpegEncode(picture.width, picture.height, 1, JCS_GRAYSCALE, JCS_GRAYSCALE, 95,
+                       [&](int y) {
+                         return picture.pixels.data() +
+                                static_cast<std::size_t>(y) * picture.width;
+                       });
 }
 
 // Decodes grey with the float IDCT; `colours` > 0 has the library dither to that many

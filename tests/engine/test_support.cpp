@@ -111,8 +111,9 @@ RgbColour PixelAt(const Raster& raster, int x, int y) {
   return {row[3 * x + 2], row[3 * x + 1], row[3 * x]};
 }
 
-std::vector<std::uint8_t> SolidJpeg(int components, int in_space, int jpeg_space,
-                                    const std::vector<std::uint8_t>& samples) {
+std::vector<std::uint8_t> LibjpegEncode(int width, int height, int components, int in_space,
+                                        int jpeg_space, int quality,
+                                        const std::function<const std::uint8_t*(int)>& row) {
   jpeg_compress_struct info{};
   jpeg_error_mgr err{};
   info.err = jpeg_std_error(&err);
@@ -120,17 +121,16 @@ std::vector<std::uint8_t> SolidJpeg(int components, int in_space, int jpeg_space
   unsigned char* buffer = nullptr;
   unsigned long size = 0;
   jpeg_mem_dest(&info, &buffer, &size);
-  info.image_width = 16;
-  info.image_height = 16;
+  info.image_width = static_cast<JDIMENSION>(width);
+  info.image_height = static_cast<JDIMENSION>(height);
   info.input_components = components;
   info.in_color_space = static_cast<J_COLOR_SPACE>(in_space);
   jpeg_set_defaults(&info);
   jpeg_set_colorspace(&info, static_cast<J_COLOR_SPACE>(jpeg_space));
+  jpeg_set_quality(&info, quality, TRUE);
   jpeg_start_compress(&info, TRUE);
-  std::vector<JSAMPLE> row(16 * static_cast<std::size_t>(components));
-  for (std::size_t i = 0; i < row.size(); ++i) row[i] = samples[i % samples.size()];
   while (info.next_scanline < info.image_height) {
-    JSAMPROW rows[1] = {row.data()};
+    JSAMPROW rows[1] = {const_cast<JSAMPLE*>(row(static_cast<int>(info.next_scanline)))};
     jpeg_write_scanlines(&info, rows, 1);
   }
   jpeg_finish_compress(&info);
@@ -138,4 +138,12 @@ std::vector<std::uint8_t> SolidJpeg(int components, int in_space, int jpeg_space
   std::vector<std::uint8_t> bytes(buffer, buffer + size);
   std::free(buffer);
   return bytes;
+}
+
+std::vector<std::uint8_t> SolidJpeg(int components, int in_space, int jpeg_space,
+                                    const std::vector<std::uint8_t>& samples) {
+  std::vector<JSAMPLE> row(16 * static_cast<std::size_t>(components));
+  for (std::size_t i = 0; i < row.size(); ++i) row[i] = samples[i % samples.size()];
+  return LibjpegEncode(16, 16, components, in_space, jpeg_space, 75,
+                       [&](int) { return row.data(); });
 }

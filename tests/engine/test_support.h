@@ -3,6 +3,7 @@
 // as oracles, BMP and PPM images, and JPEGs of unusual colour models written by libjpeg.
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -45,6 +46,12 @@ void WritePpm(const std::string& path, const Raster& raster);
 // A 24-bit raster filled from a seed, every pixel different enough to exercise the codec.
 void FillPattern(Raster& raster, int width, int height, unsigned seed);
 RgbColour PixelAt(const Raster& raster, int x, int y);  // through the table for 8 bits
+
+// A JPEG written by libjpeg from rows of `components` interleaved samples in colour space
+// in_space, stored as jpeg_space at `quality`; row(y) gives row y from the top.
+std::vector<std::uint8_t> LibjpegEncode(int width, int height, int components, int in_space,
+                                        int jpeg_space, int quality,
+                                        const std::function<const std::uint8_t*(int)>& row);
 
 // A JPEG of `components` components written by libjpeg with the given colour space, every
 // pixel the same stored sample values.
