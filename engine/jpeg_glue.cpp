@@ -17,10 +17,13 @@ constexpr std::size_t kStep = 4096;  // the encoder's output buffer
   std::longjmp(static_cast<ErrorManager*>(c->err)->jump, 1);
 }
 
-// The fixed template: fatal conditions jump back, warnings and traces stay silent.
+// The fixed template: fatal conditions jump back, warnings and traces stay silent (warnings
+// are only counted).
 void InitErrorManager(ErrorManager& err) {
   err.error_exit = RaiseCodecError;
-  err.emit_message = [](j_common_ptr, int) {};
+  err.emit_message = [](j_common_ptr c, int level) {
+    if (level < 0) ++c->err->num_warnings;
+  };
   err.output_message = [](j_common_ptr) {};
   err.format_message = [](j_common_ptr, char* buffer) { buffer[0] = '\0'; };
   err.reset_error_mgr = [](j_common_ptr c) {

@@ -19,6 +19,7 @@ namespace {
 
 bool streamed_drawing = true;
 bool dither_worker = true;
+SplitDecoding split_decoding = SplitDecoding::kAuto;
 StreamedRows last_rows;
 
 // Sampling factors (h, v) of each component.
@@ -125,6 +126,7 @@ std::uint8_t* MarkBlocks(jpeg_decompress_struct& info, const int* picks, std::si
 }
 
 class DitherPipe;
+class SplitPart;
 
 // Everything the row loop needs, prepared in C++ before the library runs: plain pointers.
 struct Job {
@@ -137,6 +139,7 @@ struct Job {
   GreyDither* dither = nullptr;
   BlockFilter* filter = nullptr;
   DitherPipe* pipe = nullptr;
+  SplitPart* split = nullptr;  // set when a helper thread may take the lower rows
 };
 
 // How the decoded rows arrive in the scratch row.
@@ -332,6 +335,113 @@ void FilterBlocks(jpeg_decompress_struct& info, const Job& job, BlockFilter& f) 
   for (int c = 0; c < info.num_components; ++c) info.idct->inverse_DCT[c] = FilteredIdct;
 }
 
+void StreamFrom(Decompressor& jpeg, std::span<const std::uint8_t> bytes,
+                const JpegSettings& settings, const Job& job, int split, BlockFilter& filter,
+                StreamedRows& rows);
+
+// Draws the picks of the source rows from `from` up to `to` (not included), in order.
+void DrawPicks(jpeg_decompress_struct& info, const Job& job, RowKind kind, bool skip,
+               JSAMPARRAY scratch, StreamedRows& rows, int from, int to) {
+  std::size_t j = static_cast<std::size_t>(
+      std::lower_bound(job.rows, job.rows + job.row_count, from) - job.rows);
+  while (j < job.row_count && job.rows[j] < to) {
+    AdvanceTo(info, static_cast<JDIMENSION>(job.rows[j]), skip, scratch, rows);
+    ReadRow(info, scratch, rows);
+    std::uint8_t* const first = job.target_rows[j];
+    CopyPicks(job, kind, scratch[0], first);
+    for (++j; j < job.row_count && job.rows[j] == job.rows[j - 1]; ++j)
+      std::memcpy(job.target_rows[j], first, 3 * job.col_count);
+  }
+}
+
+// The rest of the picture is still decoded, so that damaged data and the markers after the
+// last scan raise what they raise on the plain road; only the last row is read, never
+// skipped, since a skip to the end would stop reading the data.
+void ReadToEnd(jpeg_decompress_struct& info, bool skip, JSAMPARRAY scratch,
+               StreamedRows& rows) {
+  if (info.output_height > 0) AdvanceTo(info, info.output_height - 1, skip, scratch, rows);
+  while (info.output_scanline < info.output_height) ReadRow(info, scratch, rows);
+  jpeg_finish_decompress(&info);
+}
+
+// Where a sequential colour picture is best cut between this thread and a helper, as a
+// whole number of iMCU rows; 0 for no cut. The helper pays the entropy decoding of the
+// rows above the cut a second time, so a cut pays only where the inverse DCT and the
+// rest weigh enough: with the entropy decoding of a row as 1 and the rest as d, this
+// thread takes the share f = (1 + d) / (1 + 2d) of the rows. d is measured from the
+// share of luma blocks the picks need (a full decode spends about 0.65 on the rest).
+int SplitRow(const jpeg_decompress_struct& info, const Job& job) {
+  if (info.quantize_colors || jpeg_has_multiple_scans(const_cast<j_decompress_ptr>(&info)) ||
+      job.row_count == 0 || split_decoding == SplitDecoding::kNever)
+    return 0;
+  const int lines = info.max_v_samp_factor * DCTSIZE;
+  const int imcu_rows = static_cast<int>(info.total_iMCU_rows);
+  if (imcu_rows < 2) return 0;
+  if (split_decoding == SplitDecoding::kAlways) return imcu_rows / 2 * lines;
+  if (std::thread::hardware_concurrency() < 2 ||
+      static_cast<double>(info.output_width) * info.output_height < 2e6)
+    return 0;
+  const BlockFilter& f = *job.filter;
+  const jpeg_component_info& luma = info.comp_info[0];
+  if (f.rows[0] == nullptr) return 0;
+  const auto count = [](const std::uint8_t* marks, JDIMENSION n) {
+    return static_cast<double>(std::count(marks, marks + n, 1)) / n;
+  };
+  const double d = 0.65 * count(f.rows[0], luma.height_in_blocks) *
+                   count(f.cols[0], luma.width_in_blocks);
+  const double share = (1 + d) / (1 + 2 * d);
+  if (share > 0.9) return 0;
+  return std::clamp(static_cast<int>(share * imcu_rows + 0.5), 1, imcu_rows - 1) * lines;
+}
+
+// The helper thread of a split draw: its own library object, its own filter and counts,
+// the lower rows of the same target. Ok once it drew its part without an error or a
+// warning; anything else sends the caller back to the whole draw on one thread, which
+// gives the exact pixels and errors.
+class SplitPart {
+ public:
+  explicit SplitPart(const Job& job) : job_(job) {}
+  ~SplitPart() { Join(); }
+  SplitPart(const SplitPart&) = delete;
+  SplitPart& operator=(const SplitPart&) = delete;
+
+  bool Start(std::span<const std::uint8_t> bytes, const JpegSettings& settings, int split) {
+    filter_.skipped = &rows_.BlocksSkipped;
+    try {
+      thread_ = std::thread([this, bytes, &settings, split] { Run(bytes, settings, split); });
+    } catch (const std::system_error&) {
+      return false;
+    }
+    started_ = true;
+    return true;
+  }
+  bool Started() const { return started_; }
+  // Waits for the helper; true when its part is drawn.
+  bool Join() {
+    if (thread_.joinable()) thread_.join();
+    return ok_;
+  }
+  const StreamedRows& Rows() const { return rows_; }
+
+ private:
+  void Run(std::span<const std::uint8_t> bytes, const JpegSettings& settings, int split) {
+    Decompressor jpeg;
+    try {
+      StreamFrom(jpeg, bytes, settings, job_, split, filter_, rows_);
+      ok_ = jpeg.err.num_warnings == 0;
+    } catch (...) {  // nothing may leave the thread; the whole draw raises it again
+      ok_ = false;
+    }
+  }
+
+  const Job& job_;
+  std::thread thread_;
+  bool started_ = false;
+  bool ok_ = false;
+  BlockFilter filter_;
+  StreamedRows rows_;
+};
+
 void StreamWith(Decompressor& jpeg, std::span<const std::uint8_t> bytes,
                 const JpegSettings& settings, const Job& job, StreamedDraw& draw,
                 StreamedRows& rows) {
@@ -382,22 +492,36 @@ void StreamWith(Decompressor& jpeg, std::span<const std::uint8_t> bytes,
     return;
   }
   FilterBlocks(info, job, *job.filter);
-
-  for (std::size_t j = 0; j < job.row_count;) {
-    AdvanceTo(info, static_cast<JDIMENSION>(job.rows[j]), skip, scratch, rows);
-    ReadRow(info, scratch, rows);
-    std::uint8_t* const first = job.target_rows[j];
-    CopyPicks(job, kind, scratch[0], first);
-    for (++j; j < job.row_count && job.rows[j] == job.rows[j - 1]; ++j)
-      std::memcpy(job.target_rows[j], first, 3 * job.col_count);
+  const int split = job.split != nullptr && skip ? SplitRow(info, job) : 0;
+  if (split > 0 && job.split->Start(bytes, settings, split)) {
+    // The helper reads from `split` to the end; this library object stops there unfinished.
+    DrawPicks(info, job, kind, skip, scratch, rows, 0, split);
+    return;
   }
-  // The rest of the picture is still decoded, so that damaged data and the markers after
-  // the last scan raise what they raise on the plain road; only the last row is read, never
-  // skipped, since a skip to the end would stop reading the data.
-  if (info.output_height > 0)
-    AdvanceTo(info, info.output_height - 1, skip, scratch, rows);
-  while (info.output_scanline < info.output_height) ReadRow(info, scratch, rows);
-  jpeg_finish_decompress(&info);
+  DrawPicks(info, job, kind, skip, scratch, rows, 0, static_cast<int>(info.output_height));
+  ReadToEnd(info, skip, scratch, rows);
+}
+
+// The helper's part of a split draw: skips to row `split` and draws the picks from there,
+// then reads to the end as the whole draw does.
+void StreamFrom(Decompressor& jpeg, std::span<const std::uint8_t> bytes,
+                const JpegSettings& settings, const Job& job, int split, BlockFilter& filter,
+                StreamedRows& rows) {
+  if (setjmp(jpeg.err.jump)) ThrowCodecFailure(jpeg.err);
+  jpeg_decompress_struct& info = jpeg.info;
+  jpeg_create_decompress(&info);
+  AttachSource(jpeg, bytes);
+  jpeg_read_header(&info, TRUE);
+  const DecodeOutput output = SetDecodeParameters(info, settings);
+  jpeg_start_decompress(&info);
+  JSAMPARRAY scratch = info.mem->alloc_sarray(
+      reinterpret_cast<j_common_ptr>(&info), JPOOL_IMAGE,
+      info.output_width * static_cast<JDIMENSION>(info.out_color_components) + 1, 1);
+  FilterBlocks(info, job, filter);
+  rows.Skipped += static_cast<int>(jpeg_skip_scanlines(&info, static_cast<JDIMENSION>(split)));
+  DrawPicks(info, job, output.Cmyk ? RowKind::kCmyk : RowKind::kBgr, true, scratch, rows, split,
+            static_cast<int>(info.output_height));
+  ReadToEnd(info, true, scratch, rows);
 }
 
 }  // namespace
@@ -417,6 +541,10 @@ StreamedRows LastStreamedRows() {
   return last_rows;
 }
 
+void SetSplitDecoding(SplitDecoding mode) {
+  split_decoding = mode;
+}
+
 void DrawJpegStreamed(std::span<const std::uint8_t> bytes, const JpegSettings& settings,
                       const StretchPlan& plan, Raster& target, StreamedDraw& draw) {
   std::vector<std::uint8_t*> target_rows;
@@ -427,21 +555,42 @@ void DrawJpegStreamed(std::span<const std::uint8_t> bytes, const JpegSettings& s
   }
   std::array<std::uint8_t, 3 * 256> bgr_table{};
   GreyDither dither;
-  BlockFilter filter;
   Job job;
   job.dither = &dither;
-  job.filter = &filter;
   job.cols = plan.Cols.data();
   job.col_count = plan.Empty() ? 0 : plan.Cols.size();
   job.rows = plan.Rows.data();
   job.target_rows = target_rows.data();
   job.row_count = target_rows.size();
   job.bgr_table = &bgr_table;
-  last_rows = {};
-  filter.skipped = &last_rows.BlocksSkipped;
-  draw = {};
-  Decompressor jpeg;
-  DitherPipe pipe(job);  // after jpeg: its worker ends before the library object goes
-  job.pipe = &pipe;
-  StreamWith(jpeg, bytes, settings, job, draw, last_rows);
+  // One draw, on this thread or shared with the helper when split is given.
+  const auto draw_once = [&](SplitPart* split) {
+    BlockFilter filter;
+    last_rows = {};
+    filter.skipped = &last_rows.BlocksSkipped;
+    draw = {};
+    job.filter = &filter;
+    job.split = split;
+    Decompressor jpeg;
+    DitherPipe pipe(job);  // after jpeg: its worker ends before the library object goes
+    job.pipe = &pipe;
+    StreamWith(jpeg, bytes, settings, job, draw, last_rows);
+    return jpeg.err.num_warnings == 0;
+  };
+  SplitPart split(job);
+  bool whole = false;
+  try {
+    whole = draw_once(&split);
+  } catch (const std::exception&) {
+    if (!split.Started()) throw;
+  }
+  if (!split.Started()) return;
+  if (split.Join() && whole) {
+    last_rows.Read += split.Rows().Read;
+    last_rows.Skipped += split.Rows().Skipped;
+    last_rows.BlocksSkipped += split.Rows().BlocksSkipped;
+    last_rows.Split = true;
+    return;
+  }
+  draw_once(nullptr);
 }

@@ -20,11 +20,20 @@ bool StreamedDrawing();
 // more than one core) or by the decoding thread itself (false); the output is the same.
 void SetDitherWorker(bool on);
 
+// Sequential colour pictures may be cut in two: the calling thread reads the upper rows and
+// a helper thread, after skipping to the cut, the lower ones. kAuto cuts where it pays
+// (more than one core, a large picture, picks dense enough); kAlways cuts every picture of
+// two iMCU rows or more in the middle. A draw that meets any error or warning is drawn
+// again whole on one thread, so the output and the errors are the same either way.
+enum class SplitDecoding { kAuto, kNever, kAlways };
+void SetSplitDecoding(SplitDecoding mode);
+
 // What the last streamed draw asked of the library, in source rows.
 struct StreamedRows {
   int Read = 0;     // decoded and converted (kept or dropped)
   int Skipped = 0;  // passed over with jpeg_skip_scanlines
   long long BlocksSkipped = 0;  // blocks of read rows left out of the inverse DCT
+  bool Split = false;           // drawn by two threads, each reading its part
 };
 StreamedRows LastStreamedRows();
 

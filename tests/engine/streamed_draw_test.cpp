@@ -23,6 +23,7 @@ class StreamedDrawTest : public ::testing::Test {
   ~StreamedDrawTest() override {
     SetStreamedDrawing(true);
     SetDitherWorker(true);
+    SetSplitDecoding(SplitDecoding::kAuto);
   }
   TempDir dir;
 };
@@ -134,10 +135,19 @@ std::vector<std::string> CorpusFiles(const std::string& folder) {
 
 }  // namespace
 
+// Sequential colour pictures cut between two threads wherever they can be cut.
+constexpr SplitDecoding kSplits[] = {SplitDecoding::kAuto, SplitDecoding::kAlways};
+const char* SplitName(SplitDecoding mode) {
+  return mode == SplitDecoding::kAlways ? "cut in two" : "cut where it pays";
+}
+
 TEST_F(StreamedDrawTest, EverySmallCorpusFileGivesThePlainThumbnailForEverySizing) {
-  for (const std::string& file : CorpusFiles("small")) {
-    SCOPED_TRACE(file);
-    ExpectSameThumbnails(file, kSweep, dir);
+  for (const SplitDecoding split : kSplits) {
+    SetSplitDecoding(split);
+    for (const std::string& file : CorpusFiles("small")) {
+      SCOPED_TRACE(file + " " + SplitName(split));
+      ExpectSameThumbnails(file, kSweep, dir);
+    }
   }
 }
 
@@ -147,6 +157,8 @@ class LargePhoto : public StreamedDrawTest, public ::testing::WithParamInterface
 
 TEST_P(LargePhoto, GivesThePlainThumbnail) {
   ExpectSameThumbnails(GetParam(), {kHalf, kTenth, kBox, kCustom}, dir);
+  SetSplitDecoding(SplitDecoding::kAlways);
+  ExpectSameThumbnails(GetParam(), {kTenth, kBox}, dir);
 }
 
 INSTANTIATE_TEST_SUITE_P(Corpus, LargePhoto, ::testing::ValuesIn(CorpusFiles("large")),
@@ -158,8 +170,9 @@ INSTANTIATE_TEST_SUITE_P(Corpus, LargePhoto, ::testing::ValuesIn(CorpusFiles("la
                          });
 
 // Every sampling layout, sequential (interleaved or one scan per component) and
-// progressive, as cjpeg writes it from one photo cut to odd sides. The layouts that skip
-// rows must have skipped some; the others none. Every one leaves blocks out of the inverse
+// progressive, as cjpeg writes it from one photo cut to odd sides, drawn on one thread and
+// cut between two. The layouts that skip rows must have skipped some, and their pictures of
+// one scan been cut; the others neither. Every one leaves blocks out of the inverse
 // DCT for a box small enough that picks lie more than a block apart.
 TEST_F(StreamedDrawTest, EverySamplingLayoutGivesThePlainThumbnailAndSkipsOnlyWhereExact) {
   RunTool("djpeg -scale 1/2 -outfile " + (dir / "full.ppm") + " " +
@@ -182,6 +195,11 @@ TEST_F(StreamedDrawTest, EverySamplingLayoutGivesThePlainThumbnailAndSkipsOnlyWh
       RunTool(std::string("cjpeg -quality 85 -sample ") + layout.sample + " " + mode +
               " -outfile " + file + " " + (dir / "cut.ppm"));
       ExpectSameThumbnails(file, kLayoutSweep, dir);
+      SetSplitDecoding(SplitDecoding::kAlways);
+      ExpectSameThumbnails(file, kLayoutSweep, dir);
+      const bool one_scan = mode.empty() || mode == "-restart 1";
+      EXPECT_EQ(LastStreamedRows().Split, layout.skips && one_scan);
+      SetSplitDecoding(SplitDecoding::kAuto);
       Streamed(file, dir / "tb.jpg", kTenth.params);
       EXPECT_EQ(LastStreamedRows().Skipped > 0, layout.skips);
       Streamed(file, dir / "tb.jpg", kSmallBox.params);
@@ -254,7 +272,9 @@ TEST_F(StreamedDrawTest, FailuresMatchThePlainRoadAndAreNotRaisedTwice) {
         damaged("small/jd-tower.jpg", "sequential.jpg"),
         damaged("small/jd-tower_grayscale.jpg", "grey.jpg"),
         damaged("small/jd-tower_progressive.jpg", "progressive.jpg")}) {
-    SCOPED_TRACE(file);
+   for (const SplitDecoding split : kSplits) {
+    SetSplitDecoding(split);
+    SCOPED_TRACE(file + " " + SplitName(split));
     std::string messages[2];
     std::int32_t sizes[2][2];
     Raster rasters[2];
@@ -285,6 +305,7 @@ TEST_F(StreamedDrawTest, FailuresMatchThePlainRoadAndAreNotRaisedTwice) {
       ASSERT_EQ(std::memcmp(rasters[0].RowAddress(y), rasters[1].RowAddress(y),
                             rasters[0].BytesPerRow()),
                 0);
+   }
   }
 }
 
