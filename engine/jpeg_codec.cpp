@@ -34,10 +34,7 @@ bool DecodeWith(Decompressor& jpeg, std::span<const std::uint8_t> bytes,
                 const JpegSettings& settings, Raster& out) {
   if (setjmp(jpeg.err.jump)) ThrowCodecFailure(jpeg.err);
   jpeg_decompress_struct& info = jpeg.info;
-  jpeg_create_decompress(&info);
-  AttachSource(jpeg, bytes);
-  jpeg_read_header(&info, TRUE);
-  const DecodeOutput output = SetDecodeParameters(info, settings);
+  const DecodeOutput output = OpenDecoder(jpeg, bytes, settings);
   const bool cmyk = output.Cmyk;
   out.SetFormat(output.Format);
 
@@ -91,6 +88,14 @@ void EncodeWith(Compressor& jpeg, const Raster& picture, const JpegSettings& set
 }
 
 }  // namespace
+
+DecodeOutput OpenDecoder(Decompressor& jpeg, std::span<const std::uint8_t> bytes,
+                         const JpegSettings& settings) {
+  jpeg_create_decompress(&jpeg.info);
+  AttachSource(jpeg, bytes);
+  jpeg_read_header(&jpeg.info, TRUE);
+  return SetDecodeParameters(jpeg.info, settings);
+}
 
 DecodeOutput SetDecodeParameters(jpeg_decompress_struct& info, const JpegSettings& settings) {
   info.scale_num = 1;

@@ -291,6 +291,13 @@ void StreamGrey(jpeg_decompress_struct& info, const Job& job, JSAMPARRAY scratch
   pipe.Finish();
 }
 
+// One decoded row and a byte to spare (CopyPicks moves four bytes at a time).
+JSAMPARRAY ScratchRow(jpeg_decompress_struct& info) {
+  return info.mem->alloc_sarray(
+      reinterpret_cast<j_common_ptr>(&info), JPOOL_IMAGE,
+      info.output_width * static_cast<JDIMENSION>(info.out_color_components) + 1, 1);
+}
+
 // One row into the scratch row.
 void ReadRow(jpeg_decompress_struct& info, JSAMPARRAY scratch, StreamedRows& rows) {
   jpeg_read_scanlines(&info, scratch, 1);
@@ -447,10 +454,7 @@ void StreamWith(Decompressor& jpeg, std::span<const std::uint8_t> bytes,
                 StreamedRows& rows) {
   if (setjmp(jpeg.err.jump)) ThrowCodecFailure(jpeg.err);
   jpeg_decompress_struct& info = jpeg.info;
-  jpeg_create_decompress(&info);
-  AttachSource(jpeg, bytes);
-  jpeg_read_header(&info, TRUE);
-  const DecodeOutput output = SetDecodeParameters(info, settings);
+  const DecodeOutput output = OpenDecoder(jpeg, bytes, settings);
   // Grey output dithered by the library's rule is dithered here instead (DitherRow).
   const bool own_dither = info.quantize_colors && info.out_color_space == JCS_GRAYSCALE &&
                           info.dither_mode == JDITHER_FS && info.desired_number_of_colors >= 2 &&
@@ -482,9 +486,7 @@ void StreamWith(Decompressor& jpeg, std::span<const std::uint8_t> bytes,
       (*job.bgr_table)[3 * i + 2] = info.colormap[0][i];
     }
   }
-  JSAMPARRAY scratch = info.mem->alloc_sarray(
-      reinterpret_cast<j_common_ptr>(&info), JPOOL_IMAGE,
-      info.output_width * static_cast<JDIMENSION>(info.out_color_components) + 1, 1);
+  JSAMPARRAY scratch = ScratchRow(info);
   const bool skip = SkipIsExact(info);
   if (dither != nullptr) {
     StreamGrey(info, job, scratch, rows);
@@ -509,14 +511,9 @@ void StreamFrom(Decompressor& jpeg, std::span<const std::uint8_t> bytes,
                 StreamedRows& rows) {
   if (setjmp(jpeg.err.jump)) ThrowCodecFailure(jpeg.err);
   jpeg_decompress_struct& info = jpeg.info;
-  jpeg_create_decompress(&info);
-  AttachSource(jpeg, bytes);
-  jpeg_read_header(&info, TRUE);
-  const DecodeOutput output = SetDecodeParameters(info, settings);
+  const DecodeOutput output = OpenDecoder(jpeg, bytes, settings);
   jpeg_start_decompress(&info);
-  JSAMPARRAY scratch = info.mem->alloc_sarray(
-      reinterpret_cast<j_common_ptr>(&info), JPOOL_IMAGE,
-      info.output_width * static_cast<JDIMENSION>(info.out_color_components) + 1, 1);
+  JSAMPARRAY scratch = ScratchRow(info);
   FilterBlocks(info, job, filter);
   rows.Skipped += static_cast<int>(jpeg_skip_scanlines(&info, static_cast<JDIMENSION>(split)));
   DrawPicks(info, job, output.Cmyk ? RowKind::kCmyk : RowKind::kBgr, true, scratch, rows, split,
