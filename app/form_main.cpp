@@ -77,6 +77,7 @@ QHBoxLayout* Row(std::initializer_list<QWidget*> widgets) {
 }  // namespace
 
 TFormMain::TFormMain(QWidget* parent) : QMainWindow(parent) {
+  Form = this;
   setObjectName(QStringLiteral("FormMain"));
   setWindowTitle(ApplicationTitle());
 
@@ -100,14 +101,6 @@ TFormMain::TFormMain(QWidget* parent) : QMainWindow(parent) {
   ConnectHandlers();
   ShellTreeView1->Fill();  // selects the desktop node: the list shows the desktop's JPEG files
   FormCreate();
-}
-
-MainControls TFormMain::Controls() {
-  return MainControls{this,     rb1,     rb2,     rb3,          rb4,          rb5,
-                      editRate, editHH,  editWW,  editH,        editW,        editQH,
-                      editQW,   rbname1, rbname2, Edit2,        ePath,        BtnSF,
-                      SpeedButton1, SpeedButton2, ProgressBar1, Memo1, ShellTreeView1,
-                      FileListBox1, Image1, LabFile};
 }
 
 // ---- Folder tree -------------------------------------------------------------------------

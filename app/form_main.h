@@ -12,12 +12,13 @@ class QGroupBox;
 class QSplitter;
 class ShellTreeView;
 
-class TFormMain : public QMainWindow {
+// The controls the commands read are the window's own members, inherited from MainControls.
+class TFormMain : public QMainWindow, private MainControls {
   Q_OBJECT
  public:
   explicit TFormMain(QWidget* parent = nullptr);
 
-  MainControls Controls();
+  const MainControls& Controls() const { return *this; }
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
@@ -32,19 +33,8 @@ class TFormMain : public QMainWindow {
   // Middle area: folder tree and file list on the left, preview on the right.
   QSplitter *Splitter1, *Splitter2, *Splitter3;
   QWidget *Panel2, *Panel3;
-  ShellTreeView* ShellTreeView1;
-  FileListBox* FileListBox1;
-  PreviewImage* Image1;
-  QLabel* LabFile;
   // Bottom block.
   QWidget* GroupBox2;
-  QRadioButton *rb1, *rb2, *rb3, *rb4, *rb5;
-  QLineEdit *editRate, *editHH, *editWW, *editH, *editW, *editQH, *editQW;
-  QRadioButton *rbname1, *rbname2;
-  QLineEdit *Edit2, *ePath;
-  QToolButton *BtnSF, *SpeedButton1, *SpeedButton2;
-  QProgressBar* ProgressBar1;
-  QPlainTextEdit* Memo1;
   bool centred_ = false;
   FolderChooser FolderChooser1{this};  // the output folder chooser's settings, kept for the run
 
