@@ -64,7 +64,7 @@ bool DecodeWith(Decompressor& jpeg, std::span<const std::uint8_t> bytes,
 }
 
 void EncodeWith(Compressor& jpeg, const Raster& picture, const JpegSettings& settings,
-                std::vector<std::uint8_t>& out) {
+                ByteStore& out) {
   if (setjmp(jpeg.err.jump)) ThrowCodecFailure(jpeg.err);
   jpeg_compress_struct& info = jpeg.info;
   jpeg_create_compress(&info);
@@ -156,7 +156,7 @@ bool DecodeJpeg(std::span<const std::uint8_t> bytes, const JpegSettings& setting
 }
 
 void EncodeJpeg(const Raster& picture, const JpegSettings& settings,
-                std::vector<std::uint8_t>& out) {
+                ByteStore& out) {
   Compressor jpeg;
   EncodeWith(jpeg, picture, settings, out);
 }

@@ -51,4 +51,4 @@ inline void InvertedCmykPixelToBgr(const std::uint8_t* cmyk, std::uint8_t* bgr) 
 
 // Encodes a raster of at least 1 x 1 pixels as a baseline JFIF stream appended to out.
 void EncodeJpeg(const Raster& picture, const JpegSettings& settings,
-                std::vector<std::uint8_t>& out);
+                ByteStore& out);

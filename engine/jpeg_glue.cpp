@@ -136,7 +136,7 @@ void AttachSource(Decompressor& jpeg, std::span<const std::uint8_t> bytes) {
       static_cast<long>(std::min<std::uint64_t>(MemoryBudget() / 2, LONG_MAX));
 }
 
-void AttachDestination(Compressor& jpeg, std::vector<std::uint8_t>& out) {
+void AttachDestination(Compressor& jpeg, ByteStore& out) {
   DestinationManager& destination = jpeg.destination;
   destination.out = &out;
   destination.init_destination = InitDestination;

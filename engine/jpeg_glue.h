@@ -11,6 +11,8 @@
 
 #include <jpeglib.h>
 
+#include "engine/large_pages.h"
+
 struct ErrorManager : jpeg_error_mgr {
   std::jmp_buf jump;
   const char* out_of_memory = nullptr;  // set when our own output buffer could not grow
@@ -30,7 +32,7 @@ struct SourceManager : jpeg_source_mgr {
 
 // Collects the encoded stream through a 4096-byte buffer.
 struct DestinationManager : jpeg_destination_mgr {
-  std::vector<std::uint8_t>* out = nullptr;
+  ByteStore* out = nullptr;
   JOCTET buffer[4096];
 };
 
@@ -58,4 +60,4 @@ struct Compressor {
 // Call after jpeg_create_*: the source reads bytes from offset 0; the destination appends.
 // Both also lift the library's memory limit, so it never wants temporary files.
 void AttachSource(Decompressor& jpeg, std::span<const std::uint8_t> bytes);
-void AttachDestination(Compressor& jpeg, std::vector<std::uint8_t>& out);
+void AttachDestination(Compressor& jpeg, ByteStore& out);

@@ -39,10 +39,10 @@ std::string SystemText(int error) {
   return std::strerror(error);
 }
 
-std::vector<std::uint8_t> Buffer(std::size_t size) {
+ByteStore Buffer(std::size_t size) {
   CheckMemoryFits(size);
   try {
-    return std::vector<std::uint8_t>(size);
+    return ByteStore(size);
   } catch (const std::bad_alloc&) {
     throw OutOfMemoryError();
   } catch (const std::length_error&) {
@@ -81,7 +81,7 @@ void JpegImage::LoadFile(const std::string& path) {
   encoded_ = std::make_shared<EncodedJpeg>();
   decoded_.reset();
   failed_draw_.reset();
-  std::vector<std::uint8_t> bytes = Buffer(static_cast<std::size_t>(status.st_size));
+  ByteStore bytes = Buffer(static_cast<std::size_t>(status.st_size));
   std::size_t done = 0;
   while (done < bytes.size()) {
     const ssize_t n = ::read(file.Get(), bytes.data() + done, bytes.size() - done);
@@ -96,7 +96,7 @@ void JpegImage::LoadStream(std::istream& stream) {
   encoded_ = std::make_shared<EncodedJpeg>();
   decoded_.reset();
   failed_draw_.reset();
-  std::vector<std::uint8_t> bytes;
+  ByteStore bytes;
   const std::streampos start = stream.tellg();
   if (start != std::streampos(-1) && stream.seekg(0, std::ios::end)) {
     const std::streamoff size = stream.tellg() - start;
@@ -112,7 +112,7 @@ void JpegImage::LoadStream(std::istream& stream) {
   TakeBytes(std::move(bytes));
 }
 
-void JpegImage::TakeBytes(std::vector<std::uint8_t> bytes) {
+void JpegImage::TakeBytes(ByteStore bytes) {
   encoded_->Bytes = std::move(bytes);
   if (!encoded_->Bytes->empty()) {
     const JpegHeader header = ReadJpegHeader(*encoded_->Bytes);
@@ -138,8 +138,8 @@ Raster& JpegImage::DecodedRaster() {
   if (decoded_) return *decoded_;
   decoded_ = std::make_unique<Raster>();
   const bool failed_before = std::exchange(failed_draw_, std::nullopt).has_value();
-  static const std::vector<std::uint8_t> kNoBytes;
-  const std::vector<std::uint8_t>& bytes = encoded_->Bytes ? *encoded_->Bytes : kNoBytes;
+  static const ByteStore kNoBytes;
+  const ByteStore& bytes = encoded_->Bytes ? *encoded_->Bytes : kNoBytes;
   try {
     if (DecodeJpeg(bytes, settings_, *decoded_)) palette_modified_ = true;
   } catch (const TessarineError&) {
@@ -202,9 +202,9 @@ void JpegImage::AssignJpeg(const JpegImage& other) {
 }
 
 // Encodes into a local buffer so that a failed encode leaves no half stream behind.
-const std::vector<std::uint8_t>& JpegImage::EncodedBytes() {
+const ByteStore& JpegImage::EncodedBytes() {
   if (encoded_->Bytes) return *encoded_->Bytes;
-  std::vector<std::uint8_t> out;
+  ByteStore out;
   if (decoded_ && decoded_->Width() > 0 && decoded_->Height() > 0) {
     encoded_->Width = decoded_->Width();
     encoded_->Height = decoded_->Height();
@@ -218,7 +218,7 @@ const std::vector<std::uint8_t>& JpegImage::EncodedBytes() {
 }
 
 void JpegImage::SaveStream(std::ostream& stream) {
-  const std::vector<std::uint8_t>& bytes = EncodedBytes();
+  const ByteStore& bytes = EncodedBytes();
   stream.write(reinterpret_cast<const char*>(bytes.data()),
                static_cast<std::streamsize>(bytes.size()));
   if (!stream) throw FileError("Stream write error");
@@ -244,7 +244,7 @@ void JpegImage::SaveFile(const std::string& path) {
   if (::fstat(file.Get(), &status) != 0) throw refuse(SystemText(errno));
   check_kind(status);
   if (::ftruncate(file.Get(), 0) != 0) throw refuse(SystemText(errno));
-  const std::vector<std::uint8_t>& bytes = EncodedBytes();
+  const ByteStore& bytes = EncodedBytes();
   std::size_t done = 0;
   while (done < bytes.size()) {  // one write; the loop only resumes an interrupted one
     const ssize_t n = ::write(file.Get(), bytes.data() + done, bytes.size() - done);

@@ -10,11 +10,12 @@
 #include <vector>
 
 #include "engine/errors.h"
+#include "engine/large_pages.h"
 #include "engine/raster.h"
 
 // The encoded picture, shared between images (the shared_ptr's count is its RefCount).
 struct EncodedJpeg {
-  std::optional<std::vector<std::uint8_t>> Bytes;  // absent in a new record
+  std::optional<ByteStore> Bytes;  // absent in a new record
   std::int32_t Width = 0;
   std::int32_t Height = 0;
   bool IsGray = false;
@@ -73,9 +74,9 @@ class JpegImage : public Graphic {
   void SetOnChange(std::function<void()> on_change) { on_change_ = std::move(on_change); }
 
  private:
-  void TakeBytes(std::vector<std::uint8_t> bytes);
+  void TakeBytes(ByteStore bytes);
   bool DrawStreamed(RasterCanvas& canvas, const Rect& rect);
-  const std::vector<std::uint8_t>& EncodedBytes();
+  const ByteStore& EncodedBytes();
   void Changed();
 
   std::shared_ptr<EncodedJpeg> encoded_;

@@ -476,6 +476,7 @@ void StreamWith(Decompressor& jpeg, std::span<const std::uint8_t> bytes,
     dither->errors = static_cast<std::int16_t*>(
         info.mem->alloc_large(reinterpret_cast<j_common_ptr>(&info), JPOOL_IMAGE, error_bytes));
     std::memset(dither->errors, 0, error_bytes);
+    dither->odd_row = false;
   } else if (draw.HasTable) {  // indices past the map's end read black, as in the stretch
     kind = RowKind::kIndexed;
     job.bgr_table->fill(0);

@@ -1,0 +1,73 @@
+#include "engine/large_pages.h"
+
+#include <atomic>
+#include <cstdint>
+#include <cstdio>  // jpeglib.h wants FILE
+#include <cstdlib>
+
+#include <sys/mman.h>
+
+#include <jpeglib.h>
+
+namespace {
+
+constexpr std::size_t kHugePage = std::size_t{2} << 20;
+constexpr std::size_t kPage = 4096;
+
+std::atomic<std::size_t> stores_made{0};
+std::atomic<std::size_t> stores_live{0};
+
+std::size_t RoundUp(std::size_t n, std::size_t to) {
+  return (n + to - 1) / to * to;
+}
+
+}  // namespace
+
+void* AllocateLarge(std::size_t size) {
+  if (size < kHugePage) return std::malloc(size == 0 ? 1 : size);
+  if (size > static_cast<std::size_t>(-1) - 2 * kHugePage) return nullptr;
+  // Mapped one huge page longer than asked, so that the store can start on a huge-page
+  // boundary; the ends left over go back at once.
+  const std::size_t length = RoundUp(size, kPage);
+  void* const mapped = mmap(nullptr, length + kHugePage, PROT_READ | PROT_WRITE,
+                            MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (mapped == MAP_FAILED) return nullptr;
+  const auto first = reinterpret_cast<std::uintptr_t>(mapped);
+  const std::uintptr_t start = RoundUp(first, kHugePage);
+  if (start > first) munmap(mapped, start - first);
+  const std::uintptr_t end = first + length + kHugePage;
+  if (end > start + length) munmap(reinterpret_cast<void*>(start + length), end - start - length);
+  madvise(reinterpret_cast<void*>(start), length, MADV_HUGEPAGE);  // a hint: may be refused
+  ++stores_made;
+  ++stores_live;
+  return reinterpret_cast<void*>(start);
+}
+
+void FreeLarge(void* store, std::size_t size) {
+  if (store == nullptr) return;
+  if (size < kHugePage) {
+    std::free(store);
+    return;
+  }
+  munmap(store, RoundUp(size, kPage));
+  --stores_live;
+}
+
+std::size_t LargeStoresMade() {
+  return stores_made;
+}
+
+std::size_t LargeStoresLive() {
+  return stores_live;
+}
+
+// libjpeg takes its large stores (the whole-image buffers of progressive pictures among
+// them) through these two, its system-dependent memory routines, which a program may
+// provide in place of the library's own malloc-based pair. free receives the size given.
+extern "C" void* jpeg_get_large(j_common_ptr, std::size_t size) {
+  return AllocateLarge(size);
+}
+
+extern "C" void jpeg_free_large(j_common_ptr, void* object, std::size_t size) {
+  FreeLarge(object, size);
+}
