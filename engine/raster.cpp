@@ -6,6 +6,7 @@
 
 #include "engine/display_depth.h"
 #include "engine/errors.h"
+#include "engine/large_pages.h"
 #include "engine/memory_budget.h"
 #include "engine/stretch.h"
 
@@ -17,7 +18,7 @@ struct RasterStore {
   int width = 0;
   int height = 0;
   int stride = 0;
-  std::vector<std::uint8_t> pixels;
+  ByteStore pixels;
   std::vector<RgbColour> table;
   MemoryClaim claim;  // the pixels' bytes, counted against the memory budget
 };
