@@ -7,7 +7,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <new>
-#include <utility>
 #include <vector>
 
 // A store of `size` bytes with undefined contents, or nullptr when the system has none.
@@ -33,13 +32,11 @@ struct LargeAllocator {
     return static_cast<T*>(store);
   }
   void deallocate(T* store, std::size_t n) { FreeLarge(store, n * sizeof(T)); }
+  // Growing without a value default-initialises: no zeroing of bytes. Everything else is
+  // constructed as usual.
   template <typename U>
   void construct(U* at) {
-    ::new (static_cast<void*>(at)) U;  // default-initialised: no zeroing of bytes
-  }
-  template <typename U, typename... Args>
-  void construct(U* at, Args&&... args) {
-    ::new (static_cast<void*>(at)) U(std::forward<Args>(args)...);
+    ::new (static_cast<void*>(at)) U;
   }
   friend bool operator==(const LargeAllocator&, const LargeAllocator&) { return true; }
 };
