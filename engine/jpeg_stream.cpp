@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "engine/entropy_index.h"
 #include "engine/jpeg_codec.h"
 #include "engine/grey_dither.h"
 #include "engine/jpeg_glue.h"
@@ -140,6 +141,7 @@ struct Job {
   BlockFilter* filter = nullptr;
   DitherPipe* pipe = nullptr;
   SplitPart* split = nullptr;  // set when a helper thread may take the lower rows
+  EntropyIndex* index = nullptr;
 };
 
 // How the decoded rows arrive in the scratch row.
@@ -371,6 +373,21 @@ void ReadToEnd(jpeg_decompress_struct& info, bool skip, JSAMPARRAY scratch,
   jpeg_finish_decompress(&info);
 }
 
+// An entropy index built by two threads pays for large pictures of which at most half the
+// iMCU rows hold picks: the rows in between then cost nothing, where the library would
+// decode each one to pass over it. Denser picks gain nothing over the cut below.
+bool IndexPays(const jpeg_decompress_struct& info, const Job& job) {
+  if (split_decoding != SplitDecoding::kAuto) return split_decoding == SplitDecoding::kAlways;
+  if (std::thread::hardware_concurrency() < 2 || job.row_count == 0 ||
+      static_cast<double>(info.output_width) * info.output_height < 2e6)
+    return false;
+  const int lines = info.max_v_samp_factor * DCTSIZE;
+  int rows_with_picks = 0;
+  for (std::size_t j = 0; j < job.row_count; ++j)
+    rows_with_picks += j == 0 || job.rows[j] / lines != job.rows[j - 1] / lines;
+  return 2 * rows_with_picks <= static_cast<int>(info.total_iMCU_rows);
+}
+
 // Where a sequential colour picture is best cut between this thread and a helper, as a
 // whole number of iMCU rows; 0 for no cut. The helper pays the entropy decoding of the
 // rows above the cut a second time, so a cut pays only where the inverse DCT and the
@@ -388,6 +405,7 @@ int SplitRow(const jpeg_decompress_struct& info, const Job& job) {
   if (std::thread::hardware_concurrency() < 2 ||
       static_cast<double>(info.output_width) * info.output_height < 2e6)
     return 0;
+  if (job.index->Built()) return imcu_rows / 2 * lines;  // the helper starts there at once
   const BlockFilter& f = *job.filter;
   const jpeg_component_info& luma = info.comp_info[0];
   if (f.rows[0] == nullptr) return 0;
@@ -495,6 +513,10 @@ void StreamWith(Decompressor& jpeg, std::span<const std::uint8_t> bytes,
     return;
   }
   FilterBlocks(info, job, *job.filter);
+  if (skip && IndexPays(info, job) && job.index->Build(info, true)) {
+    job.index->Install(info);
+    rows.Indexed = true;
+  }
   const int split = job.split != nullptr && skip ? SplitRow(info, job) : 0;
   if (split > 0 && job.split->Start(bytes, settings, split)) {
     // The helper reads from `split` to the end; this library object stops there unfinished.
@@ -516,6 +538,7 @@ void StreamFrom(Decompressor& jpeg, std::span<const std::uint8_t> bytes,
   jpeg_start_decompress(&info);
   JSAMPARRAY scratch = ScratchRow(info);
   FilterBlocks(info, job, filter);
+  if (job.index->Built()) job.index->Install(info);
   rows.Skipped += static_cast<int>(jpeg_skip_scanlines(&info, static_cast<JDIMENSION>(split)));
   DrawPicks(info, job, output.Cmyk ? RowKind::kCmyk : RowKind::kBgr, true, scratch, rows, split,
             static_cast<int>(info.output_height));
@@ -561,6 +584,8 @@ void DrawJpegStreamed(std::span<const std::uint8_t> bytes, const JpegSettings& s
   job.target_rows = target_rows.data();
   job.row_count = target_rows.size();
   job.bgr_table = &bgr_table;
+  EntropyIndex index;
+  job.index = &index;
   // One draw, on this thread or shared with the helper when split is given.
   const auto draw_once = [&](SplitPart* split) {
     BlockFilter filter;

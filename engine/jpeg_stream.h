@@ -23,7 +23,9 @@ void SetDitherWorker(bool on);
 // Sequential colour pictures may be cut in two: the calling thread reads the upper rows and
 // a helper thread, after skipping to the cut, the lower ones. kAuto cuts where it pays
 // (more than one core, a large picture, picks dense enough); kAlways cuts every picture of
-// two iMCU rows or more in the middle. A draw that meets any error or warning is drawn
+// two iMCU rows or more in the middle. Where picks are sparse, kAuto first has two threads
+// index the entropy-coded data, so that skipping costs nothing; kAlways indexes every
+// picture that can be indexed. A draw that meets any error or warning is drawn
 // again whole on one thread, so the output and the errors are the same either way.
 enum class SplitDecoding { kAuto, kNever, kAlways };
 void SetSplitDecoding(SplitDecoding mode);
@@ -34,6 +36,7 @@ struct StreamedRows {
   int Skipped = 0;  // passed over with jpeg_skip_scanlines
   long long BlocksSkipped = 0;  // blocks of read rows left out of the inverse DCT
   bool Split = false;           // drawn by two threads, each reading its part
+  bool Indexed = false;         // the rows read through an entropy index
 };
 StreamedRows LastStreamedRows();
 

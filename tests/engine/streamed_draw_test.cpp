@@ -172,7 +172,8 @@ INSTANTIATE_TEST_SUITE_P(Corpus, LargePhoto, ::testing::ValuesIn(CorpusFiles("la
 // Every sampling layout, sequential (interleaved or one scan per component) and
 // progressive, as cjpeg writes it from one photo cut to odd sides, drawn on one thread and
 // cut between two. The layouts that skip rows must have skipped some, and their pictures of
-// one scan been cut; the others neither. Every one leaves blocks out of the inverse
+// one scan been cut, and those without restart markers read through the entropy index;
+// the others none of this. Every one leaves blocks out of the inverse
 // DCT for a box small enough that picks lie more than a block apart.
 TEST_F(StreamedDrawTest, EverySamplingLayoutGivesThePlainThumbnailAndSkipsOnlyWhereExact) {
   RunTool("djpeg -scale 1/2 -outfile " + (dir / "full.ppm") + " " +
@@ -199,6 +200,7 @@ TEST_F(StreamedDrawTest, EverySamplingLayoutGivesThePlainThumbnailAndSkipsOnlyWh
       ExpectSameThumbnails(file, kLayoutSweep, dir);
       const bool one_scan = mode.empty() || mode == "-restart 1";
       EXPECT_EQ(LastStreamedRows().Split, layout.skips && one_scan);
+      EXPECT_EQ(LastStreamedRows().Indexed, layout.skips && mode.empty());
       SetSplitDecoding(SplitDecoding::kAuto);
       Streamed(file, dir / "tb.jpg", kTenth.params);
       EXPECT_EQ(LastStreamedRows().Skipped > 0, layout.skips);

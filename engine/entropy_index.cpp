@@ -1,0 +1,440 @@
+#include "engine/entropy_index.h"
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <system_error>
+#include <thread>
+#include <cstring>
+#include <new>
+
+#include <jerror.h>
+#include <jpegint.h>  // struct jpeg_entropy_decoder, which the indexed decoder stands in for
+
+namespace {
+
+constexpr int kLookBits = 11;
+constexpr int kEndOfBlock = 0xFF;  // the run of a fast AC entry that ends the block
+
+// Coefficient order in the data (zigzag) to order in the block.
+constexpr std::array<std::uint8_t, 64> kNaturalOrder = {
+    0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11, 4,  5,  12, 19, 26, 33, 40, 48,
+    41, 34, 27, 20, 13, 6,  7,  14, 21, 28, 35, 42, 49, 56, 57, 50, 43, 36, 29, 22, 15, 23,
+    30, 37, 44, 51, 58, 59, 52, 45, 38, 31, 39, 46, 53, 60, 61, 54, 47, 55, 62, 63};
+
+// The value of `size` extra bits, as the library extends them.
+int Extend(int bits, int size) {
+  return bits < (1 << (size - 1)) ? bits - (1 << size) + 1 : bits;
+}
+
+bool HasFfByte(std::uint64_t x) {
+  const std::uint64_t v = ~x;
+  return ((v - 0x0101010101010101u) & x & 0x8080808080808080u) != 0;
+}
+
+// Reads bits from the top of a 64-bit store. Byte FF 00 stands for FF; any other byte after
+// FF is a marker, where real data ends and made-up zeros follow, as the library reads them.
+struct Reader {
+  BitPosition at;
+  const std::uint8_t* end;
+
+  unsigned Peek(int n) const { return static_cast<unsigned>(at.bits >> (64 - n)); }
+  void Skip(int n) {
+    at.bits <<= n;
+    at.count -= n;
+  }
+  // Brings at least 56 bits into the store.
+  void Fill() {
+    if (at.made_up == 0 && end - at.next >= 8) {
+      std::uint64_t word;
+      std::memcpy(&word, at.next, 8);
+      word = __builtin_bswap64(word);
+      const int n = (63 - at.count) >> 3;
+      const std::uint64_t take = word >> (64 - 8 * n);
+      if (!HasFfByte(take)) {
+        at.bits |= take << (64 - at.count - 8 * n);
+        at.count += 8 * n;
+        at.next += n;
+        return;
+      }
+    }
+    while (at.count <= 56) {
+      std::uint64_t byte = 0;
+      if (at.made_up == 0 && at.next < end &&
+          (*at.next != 0xFF || (end - at.next >= 2 && at.next[1] == 0))) {
+        byte = *at.next;
+        at.next += byte == 0xFF ? 2 : 1;
+      } else {
+        at.made_up += 8;
+      }
+      at.bits |= byte << (56 - at.count);
+      at.count += 8;
+    }
+  }
+};
+
+// The offset in bits from `base` of the next bit the reader gives: real bits still in the
+// store belong to the data bytes just before `next` (FF 00 being one byte).
+std::uint64_t BitOffset(const BitPosition& at, const std::uint8_t* base) {
+  const int left = at.count - at.made_up;
+  const std::uint8_t* p = at.next;
+  for (int whole = (left + 7) >> 3; whole > 0; --whole)
+    p -= p - base >= 2 && p[-1] == 0 && p[-2] == 0xFF ? 2 : 1;
+  return static_cast<std::uint64_t>(p - base) * 8 + static_cast<unsigned>((8 - (left & 7)) & 7);
+}
+
+// A reader standing at `bit` from `base`, which must fall in a data byte's first byte.
+BitPosition PositionAt(std::uint64_t bit, const std::uint8_t* base, const std::uint8_t* end) {
+  Reader r{{base + bit / 8, 0, 0, 0}, end};
+  r.Fill();
+  r.Skip(static_cast<int>(bit & 7));
+  return r.at;
+}
+
+}  // namespace
+
+// One Huffman table, ready for decoding.
+struct HuffmanDecodeTable {
+  // By the next kLookBits bits, for codes no longer: length << 8 | symbol; else 0.
+  std::uint16_t look[1 << kLookBits];
+  // AC only, where code and extra bits fit in kLookBits: value << 16 | run << 8 | bits
+  // used, with run kEndOfBlock for an end of block; else 0.
+  std::int32_t fast_ac[1 << kLookBits];
+  std::int32_t max_code[18];  // the largest code of each length, -1 when none
+  int value_offset[18];
+  std::uint8_t symbols[256];
+
+  bool Make(const JHUFF_TBL& table, bool ac) {
+    std::memset(look, 0, sizeof look);
+    std::memset(fast_ac, 0, sizeof fast_ac);
+    std::memcpy(symbols, table.huffval, sizeof symbols);
+    int p = 0;
+    std::int32_t code = 0;
+    for (int length = 1; length <= 16; ++length) {
+      const int n = table.bits[length];
+      if (p + n > 256) return false;
+      value_offset[length] = p - code;
+      max_code[length] = n > 0 ? code + n - 1 : -1;
+      for (int i = 0; i < n; ++i, ++p, ++code) {
+        if (length > kLookBits) continue;
+        const int shift = kLookBits - length;
+        for (int fill = code << shift; fill < (code + 1) << shift; ++fill)
+          look[fill] = static_cast<std::uint16_t>(length << 8 | symbols[p]);
+      }
+      if (code > (1 << length)) return false;
+      code <<= 1;
+    }
+    max_code[17] = 0x7FFFFFFF;
+    if (ac) {
+      for (int peek = 0; peek < 1 << kLookBits; ++peek) {
+        if (look[peek] == 0) continue;
+        const int length = look[peek] >> 8, run = (look[peek] >> 4) & 15,
+                  size = look[peek] & 15;
+        if (size == 0) {
+          if (run != 15) fast_ac[peek] = kEndOfBlock << 8 | length;
+        } else if (length + size <= kLookBits) {
+          const int extra = (peek >> (kLookBits - length - size)) & ((1 << size) - 1);
+          fast_ac[peek] = static_cast<std::int32_t>(
+              static_cast<std::uint32_t>(Extend(extra, size)) << 16 |
+              static_cast<std::uint32_t>(run << 8 | (length + size)));
+        }
+      }
+    }
+    return true;
+  }
+
+  // The next symbol, or -1 for a code the table lacks. The store holds at least 16 bits.
+  int Decode(Reader& r) const {
+    const int entry = look[r.Peek(kLookBits)];
+    if (entry != 0) {
+      r.Skip(entry >> 8);
+      return entry & 0xFF;
+    }
+    const int top = static_cast<int>(r.Peek(16));
+    for (int length = kLookBits + 1; length <= 16; ++length) {
+      const int code = top >> (16 - length);
+      if (code <= max_code[length]) {
+        r.Skip(length);
+        return symbols[code + value_offset[length]];
+      }
+    }
+    return -1;
+  }
+};
+
+namespace {
+
+// Stands in for the library's entropy decoder; the library sees only `pub`.
+struct IndexedDecoder {
+  jpeg_entropy_decoder pub;
+  const EntropyIndex* index;
+  McuStart state;
+  std::size_t next_mcu;   // the MCU the library asks for next
+  std::size_t state_mcu;  // the MCU `state` stands at
+};
+
+void StartPass(j_decompress_ptr) {}
+
+boolean DecodeIndexed(j_decompress_ptr info, JBLOCKROW* blocks) {
+  auto& d = *reinterpret_cast<IndexedDecoder*>(info->entropy);
+  const std::size_t mcu = d.next_mcu++;
+  if (blocks == nullptr) return TRUE;
+  if (d.state_mcu != mcu) d.state = d.index->Seek(mcu);
+  // The index took this data, so it decodes; a failure would be a bad code all the same.
+  if (!d.index->DecodeMcu<true>(d.state, blocks)) WARNMS(info, JWRN_HUFF_BAD_CODE);
+  d.state_mcu = mcu + 1;
+  return TRUE;
+}
+
+}  // namespace
+
+EntropyIndex::EntropyIndex() = default;
+EntropyIndex::~EntropyIndex() = default;
+
+template <bool kStore>
+bool EntropyIndex::DecodeMcu(McuStart& start, JBLOCKROW* blocks) const {
+  Reader r{start.at, data_end_};
+  for (int b = 0; b < blocks_in_mcu_; ++b) {
+    JCOEF* block = kStore ? blocks[b][0] : nullptr;
+    if (r.at.count < 32) r.Fill();
+    const int size = dc_table_[b]->Decode(r);
+    if (size < 0 || size > 15) return false;
+    int& dc = start.dc[block_component_[b]];
+    if (size > 0) {
+      dc += Extend(static_cast<int>(r.Peek(size)), size);
+      r.Skip(size);
+    }
+    if (dc < -(1 << 30) || dc > 1 << 30) return false;  // far beyond any real picture
+    if constexpr (kStore) block[0] = static_cast<JCOEF>(dc);
+    const HuffmanDecodeTable& ac = *ac_table_[b];
+    for (int k = 1; k < 64;) {
+      if (r.at.count < 32) r.Fill();
+      const std::int32_t entry = ac.fast_ac[r.Peek(kLookBits)];
+      if (entry != 0) {
+        r.Skip(entry & 0xFF);
+        const int run = (entry >> 8) & 0xFF;
+        if (run == kEndOfBlock) break;
+        k += run;
+        if (k > 63) return false;
+        if constexpr (kStore) block[kNaturalOrder[k]] = static_cast<JCOEF>(entry >> 16);
+        ++k;
+        continue;
+      }
+      const int symbol = ac.Decode(r);
+      if (symbol < 0) return false;
+      const int run = symbol >> 4, bits = symbol & 15;
+      if (bits == 0) {
+        if (run != 15) break;
+        k += 16;
+        continue;
+      }
+      k += run;
+      if (k > 63) return false;
+      const int value = Extend(static_cast<int>(r.Peek(bits)), bits);
+      r.Skip(bits);
+      if constexpr (kStore) block[kNaturalOrder[k]] = static_cast<JCOEF>(value);
+      ++k;
+    }
+  }
+  start.at = r.at;
+  return true;
+}
+
+template bool EntropyIndex::DecodeMcu<true>(McuStart&, JBLOCKROW*) const;
+template bool EntropyIndex::DecodeMcu<false>(McuStart&, JBLOCKROW*) const;
+
+McuStart EntropyIndex::Seek(std::size_t mcu) const {
+  const std::size_t row = mcu / mcus_per_row_;
+  McuStart start = rows_[row];
+  for (std::size_t m = row * mcus_per_row_; m < mcu; ++m) DecodeMcu<false>(start, nullptr);
+  return start;
+}
+
+EntropyIndex::RowStart EntropyIndex::Row(std::size_t row) const {
+  RowStart start;
+  start.bit = BitOffset(rows_[row].at, base_);
+  std::copy(std::begin(rows_[row].dc), std::end(rows_[row].dc), start.dc.begin());
+  return start;
+}
+
+bool EntropyIndex::Build(jpeg_decompress_struct& info, bool two_readers) {
+  built_ = joined_ = false;
+  rows_.clear();
+  if (info.progressive_mode || info.arith_code || jpeg_has_multiple_scans(&info) ||
+      info.restart_interval != 0 || info.data_precision != 8 ||
+      info.comps_in_scan != info.num_components || info.blocks_in_MCU > D_MAX_BLOCKS_IN_MCU ||
+      info.src == nullptr || info.src->bytes_in_buffer == 0 || info.MCUs_per_row == 0)
+    return false;
+  tables_ = std::make_unique<HuffmanDecodeTable[]>(2 * NUM_HUFF_TBLS);
+  for (int ci = 0; ci < info.comps_in_scan; ++ci) {
+    const jpeg_component_info& comp = *info.cur_comp_info[ci];
+    if (comp.dc_tbl_no < 0 || comp.dc_tbl_no >= NUM_HUFF_TBLS || comp.ac_tbl_no < 0 ||
+        comp.ac_tbl_no >= NUM_HUFF_TBLS)
+      return false;
+  }
+  bool made[2 * NUM_HUFF_TBLS] = {};
+  blocks_in_mcu_ = info.blocks_in_MCU;
+  for (int b = 0; b < blocks_in_mcu_; ++b) {
+    const int ci = info.MCU_membership[b];
+    const jpeg_component_info& comp = *info.cur_comp_info[ci];
+    block_component_[b] = ci;
+    for (const bool ac : {false, true}) {
+      const int number = ac ? comp.ac_tbl_no : comp.dc_tbl_no;
+      const JHUFF_TBL* table =
+          ac ? info.ac_huff_tbl_ptrs[number] : info.dc_huff_tbl_ptrs[number];
+      const int slot = (ac ? NUM_HUFF_TBLS : 0) + number;
+      if (table == nullptr) return false;
+      if (!made[slot] && !tables_[slot].Make(*table, ac)) return false;
+      made[slot] = true;
+      (ac ? ac_table_ : dc_table_)[b] = &tables_[slot];
+    }
+  }
+  mcus_per_row_ = info.MCUs_per_row;
+  mcus_ = mcus_per_row_ * info.MCU_rows_in_scan;
+  base_ = reinterpret_cast<const std::uint8_t*>(info.src->next_input_byte);
+  data_end_ = base_ + info.src->bytes_in_buffer;
+  rows_.reserve(info.MCU_rows_in_scan);
+  built_ = Scan(two_readers);
+  if (!built_) rows_.clear();
+  return built_;
+}
+
+const std::uint8_t* EntropyIndex::MarkerAfter(std::uint64_t bit) const {
+  const std::uint8_t* p = base_ + bit / 8;
+  if ((bit & 7) != 0) p += *p == 0xFF ? 2 : 1;  // the partly used byte
+  return data_end_ - p >= 2 && p[0] == 0xFF && p[1] != 0 ? p : nullptr;
+}
+
+// The second reader of a scan: it starts in the middle of the data as if an MCU began there,
+// and marks where every MCU it decodes begins. Huffman codes fall into step within a few
+// blocks, so once the first reader meets one of its marks, every later mark is a true MCU
+// start. A bad code starts a new run a byte further on; the real data's end ends the reader.
+struct EntropyIndex::Speculation {
+  struct Mark {
+    std::uint64_t bit;
+    std::int16_t dc[MAX_COMPS_IN_SCAN];
+  };
+  static constexpr int kMaxRuns = 64;
+
+  std::unique_ptr<Mark[]> marks;  // not cleared: only published marks are read
+  std::size_t capacity = 0;
+  std::atomic<std::size_t> published{0};
+  std::atomic<bool> stop{false};
+  std::vector<std::size_t> run_starts;  // the reader's own until it has ended
+
+  void Run(const EntropyIndex& index, const std::uint8_t* from) {
+    McuStart start;
+    start.at.next = from;
+    std::size_t n = 0;
+    run_starts.push_back(0);
+    while (n < capacity && !stop.load(std::memory_order_relaxed)) {
+      Mark& mark = marks[n];
+      mark.bit = BitOffset(start.at, index.base_);
+      bool fits = true;
+      for (int c = 0; c < MAX_COMPS_IN_SCAN; ++c) {
+        fits = fits && start.dc[c] >= INT16_MIN && start.dc[c] <= INT16_MAX;
+        mark.dc[c] = static_cast<std::int16_t>(start.dc[c]);
+      }
+      published.store(++n, std::memory_order_release);
+      if (fits && index.DecodeMcu<false>(start, nullptr) && start.at.count >= start.at.made_up)
+        continue;
+      if (start.at.made_up > 0 || static_cast<int>(run_starts.size()) == kMaxRuns) return;
+      const std::uint8_t* next = index.base_ + mark.bit / 8 + 1;
+      while (next < index.data_end_ && next[-1] == 0xFF) ++next;
+      start = McuStart{};
+      start.at.next = next;
+      run_starts.push_back(n);
+    }
+  }
+
+  // The run that holds mark j: its first mark, and the first mark after it.
+  std::pair<std::size_t, std::size_t> RunOf(std::size_t j) const {
+    std::size_t first = 0, after = published.load(std::memory_order_acquire);
+    for (const std::size_t r : run_starts) {
+      if (r <= j) first = r;
+      else if (r < after) after = r;
+    }
+    return {first, after};
+  }
+};
+
+bool EntropyIndex::Scan(bool two_readers) {
+  Speculation second;
+  std::thread helper;
+  std::size_t mid = static_cast<std::size_t>(data_end_ - base_) / 2;
+  while (mid < static_cast<std::size_t>(data_end_ - base_) && base_[mid - 1] == 0xFF) ++mid;
+  if (two_readers && mid > 0 && mid < static_cast<std::size_t>(data_end_ - base_)) {
+    second.capacity = mcus_ + 1;
+    second.marks.reset(new Speculation::Mark[second.capacity]);
+    try {
+      helper = std::thread([this, &second, mid] { second.Run(*this, base_ + mid); });
+    } catch (const std::system_error&) {
+    }
+  }
+  // Joins the helper on every way out.
+  struct Joiner {
+    Speculation& second;
+    std::thread& helper;
+    ~Joiner() {
+      second.stop.store(true, std::memory_order_relaxed);
+      if (helper.joinable()) helper.join();
+    }
+  } joiner{second, helper};
+
+  McuStart start;
+  start.at.next = base_;
+  std::size_t j = 0;  // the first of the second reader's marks not yet behind this reader
+  for (std::size_t m = 0; m < mcus_; ++m) {
+    if (m % mcus_per_row_ == 0) rows_.push_back(start);
+    if (helper.joinable() && start.at.next >= base_ + mid) {
+      const std::uint64_t bit = BitOffset(start.at, base_);
+      const std::size_t published = second.published.load(std::memory_order_acquire);
+      while (j < published && second.marks[j].bit < bit) ++j;
+      if (j < published && second.marks[j].bit == bit) return Join(second, helper, m, j, start);
+    }
+    if (!DecodeMcu<false>(start, nullptr)) return false;
+  }
+  if (start.at.count < start.at.made_up) return false;
+  marker_ = MarkerAfter(BitOffset(start.at, base_));
+  return marker_ != nullptr;
+}
+
+// This reader, at MCU m with `start`, met the second reader's mark j: the second reader's
+// marks from j on are the MCU starts from m on, its DC predictions off by a constant.
+bool EntropyIndex::Join(Speculation& second, std::thread& helper, std::size_t m, std::size_t j,
+                        const McuStart& start) {
+  helper.join();
+  const std::size_t last = j + (mcus_ - m);  // where the data must end
+  const auto [first, after] = second.RunOf(j);
+  if (first > j || last >= after) return false;
+  const Speculation::Mark* marks = second.marks.get();
+  int offset[MAX_COMPS_IN_SCAN];
+  for (int c = 0; c < MAX_COMPS_IN_SCAN; ++c) offset[c] = start.dc[c] - marks[j].dc[c];
+  for (std::size_t row = (m + mcus_per_row_ - 1) / mcus_per_row_;
+       row * mcus_per_row_ < mcus_; ++row) {
+    if (row * mcus_per_row_ == m) continue;  // this reader marked it
+    const Speculation::Mark& mark = marks[j + row * mcus_per_row_ - m];
+    McuStart& s = rows_.emplace_back();
+    s.at = PositionAt(mark.bit, base_, data_end_);
+    for (int c = 0; c < MAX_COMPS_IN_SCAN; ++c) s.dc[c] = mark.dc[c] + offset[c];
+  }
+  marker_ = MarkerAfter(marks[last].bit);
+  joined_ = true;
+  return marker_ != nullptr;
+}
+
+void EntropyIndex::Install(jpeg_decompress_struct& info) const {
+  void* place = info.mem->alloc_small(reinterpret_cast<j_common_ptr>(&info), JPOOL_IMAGE,
+                                      sizeof(IndexedDecoder));
+  auto* d = new (place) IndexedDecoder{};
+  d->pub.start_pass = StartPass;
+  d->pub.decode_mcu = DecodeIndexed;
+  d->pub.insufficient_data = FALSE;
+  d->index = this;
+  d->state = rows_.front();
+  d->next_mcu = 0;
+  d->state_mcu = 0;
+  info.entropy = &d->pub;
+  info.src->next_input_byte = marker_;
+  info.src->bytes_in_buffer = static_cast<std::size_t>(data_end_ - marker_);
+}

@@ -1,0 +1,95 @@
+#pragma once
+// The entropy-coded data of a sequential Huffman picture, scanned once and marked at the
+// start of every MCU row, so that decoding can begin at any row. With it in place of the
+// library's entropy decoder, rows a streamed draw passes over cost nothing, and a second
+// thread can start at its cut at once. Only clean data is indexed: any bad code, marker or
+// early end inside the data, any stray byte before the next marker, leaves the picture to
+// the library, which then decodes it (and warns) as it always does.
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>  // jpeglib.h needs FILE and size_t first
+#include <memory>
+#include <thread>
+#include <vector>
+
+#include <jpeglib.h>
+
+// Where the bit reader stands: the next byte to load, the bits loaded and not yet used (from
+// the top), how many of them, and how many of those are zeros made up past the data's end.
+struct BitPosition {
+  const std::uint8_t* next = nullptr;
+  std::uint64_t bits = 0;
+  int count = 0;
+  int made_up = 0;
+};
+
+// The reader's state at the start of one MCU: its position and the DC predictions.
+struct McuStart {
+  BitPosition at;
+  int dc[MAX_COMPS_IN_SCAN] = {};
+};
+
+struct HuffmanDecodeTable;
+
+class EntropyIndex {
+ public:
+  EntropyIndex();
+  ~EntropyIndex();
+  EntropyIndex(const EntropyIndex&) = delete;
+  EntropyIndex& operator=(const EntropyIndex&) = delete;
+
+  // For a decoder after jpeg_start_decompress, with all the bytes in its source buffer and
+  // nothing of the data read yet: true when the picture is one baseline-style Huffman scan
+  // without restart markers whose data decodes cleanly, MCU for MCU, up to the next marker.
+  // With two_readers, a helper thread reads the second half of the data while this one reads
+  // the first, and the halves are joined where they meet.
+  bool Build(jpeg_decompress_struct& info, bool two_readers);
+
+  // Puts the indexed decoder in place of the library's entropy decoder of `info`: a decoder
+  // of the same bytes, likewise just started. Leaves its source at the marker after the data.
+  void Install(jpeg_decompress_struct& info) const;
+
+  bool Built() const { return built_; }
+  // Built from two halves read side by side.
+  bool Joined() const { return joined_; }
+
+  // Decodes one MCU from `start` into `blocks` (each zeroed by the caller), or passes over it
+  // when blocks is null; false on data the index would not have taken.
+  template <bool kStore>
+  bool DecodeMcu(McuStart& start, JBLOCKROW* blocks) const;
+
+  // The state at the start of MCU `mcu`.
+  McuStart Seek(std::size_t mcu) const;
+
+  // Where MCU row `row` starts, in bits from the start of the data, and the DC predictions
+  // there; one entry per MCU row of the picture.
+  struct RowStart {
+    std::uint64_t bit = 0;
+    std::array<int, MAX_COMPS_IN_SCAN> dc{};
+    bool operator==(const RowStart&) const = default;
+  };
+  std::size_t RowCount() const { return rows_.size(); }
+  RowStart Row(std::size_t row) const;
+
+ private:
+  struct Speculation;
+  bool Scan(bool two_readers);
+  bool Join(Speculation& second, std::thread& helper, std::size_t m, std::size_t j,
+            const McuStart& start);
+  const std::uint8_t* MarkerAfter(std::uint64_t bit) const;
+
+  bool built_ = false;
+  bool joined_ = false;
+  std::size_t mcus_per_row_ = 0;
+  std::size_t mcus_ = 0;
+  int blocks_in_mcu_ = 0;
+  int block_component_[D_MAX_BLOCKS_IN_MCU] = {};
+  const HuffmanDecodeTable* dc_table_[D_MAX_BLOCKS_IN_MCU] = {};
+  const HuffmanDecodeTable* ac_table_[D_MAX_BLOCKS_IN_MCU] = {};
+  std::unique_ptr<HuffmanDecodeTable[]> tables_;  // DC 0-3, then AC 0-3
+  std::vector<McuStart> rows_;  // the state at the start of every MCU row
+  const std::uint8_t* base_ = nullptr;  // where the data starts
+  const std::uint8_t* data_end_ = nullptr;
+  const std::uint8_t* marker_ = nullptr;  // the marker after the data
+};

@@ -1,0 +1,112 @@
+// The entropy index against a plain scan of the same data: two readers joined in the middle
+// must mark every MCU row exactly where one reader marks it, and data that is not clean
+// must be left to the library.
+#include "engine/entropy_index.h"
+
+#include <gtest/gtest.h>
+
+#include <csetjmp>
+
+#include "engine/jpeg_codec.h"
+#include "engine/jpeg_glue.h"
+#include "tests/engine/test_support.h"
+
+namespace {
+
+// Starts the library on `bytes` as a streamed draw does, then builds the index.
+bool Build(const std::vector<std::uint8_t>& bytes, bool two_readers, EntropyIndex& index) {
+  Decompressor jpeg;
+  if (setjmp(jpeg.err.jump)) return false;
+  OpenDecoder(jpeg, bytes, JpegSettings{});
+  jpeg_start_decompress(&jpeg.info);
+  return index.Build(jpeg.info, two_readers);
+}
+
+std::vector<std::uint8_t> Tower() {
+  return ReadBytes(Corpus("small/jd-tower.jpg"));
+}
+
+// Where the picture's EOI marker starts.
+std::size_t EndOfImage(const std::vector<std::uint8_t>& bytes) {
+  std::size_t at = bytes.size() - 2;
+  while (!(bytes[at] == 0xFF && bytes[at + 1] == 0xD9)) --at;
+  return at;
+}
+
+}  // namespace
+
+TEST(EntropyIndex, TwoReadersMarkEveryRowWhereOneReaderDoes) {
+  int indexed = 0, joined = 0;
+  std::vector<std::string> files;
+  for (const auto& entry : fs::directory_iterator(Corpus("small")))
+    files.push_back(entry.path().string());
+  for (const char* large : {"large/Kleiber_by_Lukas_Baubkus.jpg",
+                            "large/derived-picos-24mp-q95-422.jpg",
+                            "large/derived-seeding-grey.jpg"})
+    files.push_back(Corpus(large));
+  for (const std::string& file : files) {
+    SCOPED_TRACE(file);
+    const std::vector<std::uint8_t> bytes = ReadBytes(file);
+    EntropyIndex one, two;
+    const bool built = Build(bytes, false, one);
+    ASSERT_EQ(built, Build(bytes, true, two));
+    if (!built) continue;
+    ++indexed;
+    joined += two.Joined();
+    if (file.find("large/") != std::string::npos) {
+      EXPECT_TRUE(two.Joined());
+    }
+    ASSERT_EQ(one.RowCount(), two.RowCount());
+    for (std::size_t row = 0; row < one.RowCount(); ++row)
+      ASSERT_TRUE(one.Row(row) == two.Row(row)) << "MCU row " << row;
+  }
+  // Most of the sequential files, grey and colour, with and without subsampling.
+  EXPECT_GE(indexed, 20);
+  EXPECT_GE(joined, 12);
+}
+
+TEST(EntropyIndex, DataThatIsNotCleanIsLeftToTheLibrary) {
+  EntropyIndex index;
+  ASSERT_TRUE(Build(Tower(), true, index));
+  const auto expect_refused = [&](const std::vector<std::uint8_t>& bytes) {
+    for (const bool two_readers : {false, true}) {
+      EntropyIndex refused;
+      EXPECT_FALSE(Build(bytes, two_readers, refused)) << two_readers;
+      EXPECT_FALSE(refused.Built());
+    }
+  };
+  {
+    SCOPED_TRACE("a marker in the middle of the data");
+    std::vector<std::uint8_t> bytes = Tower();
+    std::size_t at = bytes.size() / 2;
+    while (bytes[at - 1] == 0xFF) ++at;
+    bytes.insert(bytes.begin() + static_cast<std::ptrdiff_t>(at), {0xFF, 0x02});
+    expect_refused(bytes);
+  }
+  {
+    SCOPED_TRACE("cut short");
+    std::vector<std::uint8_t> bytes = Tower();
+    bytes.resize(bytes.size() * 3 / 4);
+    expect_refused(bytes);
+  }
+  {
+    SCOPED_TRACE("bytes between the data and the end marker");
+    std::vector<std::uint8_t> bytes = Tower();
+    bytes.insert(bytes.begin() + static_cast<std::ptrdiff_t>(EndOfImage(bytes)),
+                 {0x12, 0x34, 0x56});
+    expect_refused(bytes);
+  }
+  for (const char* file : {"small/jd-restarts.jpg", "small/jd-tower_progressive.jpg",
+                           "small/ljt-testimgari.jpg", "small/jd-extraneous-data.jpg",
+                           "small/jd-dc-predictor-overflow.jpg"}) {
+    SCOPED_TRACE(file);
+    expect_refused(ReadBytes(Corpus(file)));
+  }
+  {
+    SCOPED_TRACE("fill bytes before the end marker are not data");
+    std::vector<std::uint8_t> bytes = Tower();
+    bytes.insert(bytes.begin() + static_cast<std::ptrdiff_t>(EndOfImage(bytes)), {0xFF, 0xFF});
+    EntropyIndex filled;
+    EXPECT_TRUE(Build(bytes, true, filled));
+  }
+}
