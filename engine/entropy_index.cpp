@@ -237,7 +237,7 @@ bool EntropyIndex::DecodeMcu(McuStart& start, JBLOCKROW* blocks) const {
     }
   }
   start.at = r.at;
-  return true;
+  return r.at.count >= r.at.made_up;  // else it used bits from past the data's end
 }
 
 template bool EntropyIndex::DecodeMcu<true>(McuStart&, JBLOCKROW*) const;
@@ -320,6 +320,7 @@ struct EntropyIndex::Speculation {
   std::size_t capacity = 0;
   std::atomic<std::size_t> published{0};
   std::atomic<bool> stop{false};
+  std::atomic<bool> done{false};  // every mark is published
   std::vector<std::size_t> run_starts;  // the reader's own until it has ended
 
   void Run(const EntropyIndex& index, const std::uint8_t* from) {
@@ -336,15 +337,15 @@ struct EntropyIndex::Speculation {
         mark.dc[c] = static_cast<std::int16_t>(start.dc[c]);
       }
       published.store(++n, std::memory_order_release);
-      if (fits && index.DecodeMcu<false>(start, nullptr) && start.at.count >= start.at.made_up)
-        continue;
-      if (start.at.made_up > 0 || static_cast<int>(run_starts.size()) == kMaxRuns) return;
+      if (fits && index.DecodeMcu<false>(start, nullptr)) continue;
+      if (start.at.made_up > 0 || static_cast<int>(run_starts.size()) == kMaxRuns) break;
       const std::uint8_t* next = index.base_ + mark.bit / 8 + 1;
       while (next < index.data_end_ && next[-1] == 0xFF) ++next;
       start = McuStart{};
       start.at.next = next;
       run_starts.push_back(n);
     }
+    done.store(true, std::memory_order_release);
   }
 
   // The run that holds mark j: its first mark, and the first mark after it.
@@ -388,13 +389,19 @@ bool EntropyIndex::Scan(bool two_readers) {
     if (m % mcus_per_row_ == 0) rows_.push_back(start);
     if (helper.joinable() && start.at.next >= base_ + mid) {
       const std::uint64_t bit = BitOffset(start.at, base_);
-      const std::size_t published = second.published.load(std::memory_order_acquire);
+      // The second reader must have passed this point (it may still be starting up).
+      std::size_t published = 0;
+      for (;;) {
+        const bool done = second.done.load(std::memory_order_acquire);
+        published = second.published.load(std::memory_order_acquire);
+        if (done || (published > 0 && second.marks[published - 1].bit >= bit)) break;
+        std::this_thread::yield();
+      }
       while (j < published && second.marks[j].bit < bit) ++j;
       if (j < published && second.marks[j].bit == bit) return Join(second, helper, m, j, start);
     }
     if (!DecodeMcu<false>(start, nullptr)) return false;
   }
-  if (start.at.count < start.at.made_up) return false;
   marker_ = MarkerAfter(BitOffset(start.at, base_));
   return marker_ != nullptr;
 }
