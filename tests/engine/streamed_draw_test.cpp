@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstring>
 #include <optional>
+#include <random>
 #include <sstream>
 
 #include "bench/source_list.h"
@@ -254,6 +255,39 @@ TEST_F(StreamedDrawTest, AnyRectGivesThePlainPixels) {
             << "row " << y;
     }
   }
+}
+
+// Damaged entropy-coded data read through the entropy index, cut in two: whatever a changed,
+// inserted or removed byte does to the data (a bad code, a marker, a shifted MCU, bytes past
+// the last MCU), the thumbnail or the error is the plain road's.
+TEST_F(StreamedDrawTest, DamagedDataThroughTheIndexGivesThePlainThumbnail) {
+  SetSplitDecoding(SplitDecoding::kAlways);
+  const std::vector<std::uint8_t> original = ReadBytes(Corpus("small/jd-tower.jpg"));
+  std::size_t data = 0;  // the first byte after the SOS segment
+  for (std::size_t i = 0; i + 3 < original.size() && data == 0; ++i) {
+    if (original[i] == 0xFF && original[i + 1] == 0xDA)
+      data = i + 2 + (original[i + 2] << 8 | original[i + 3]);
+  }
+  ASSERT_GT(data, 0u);
+  std::mt19937 random(20261208);
+  int indexed = 0;
+  for (int n = 0; n < 60; ++n) {
+    std::vector<std::uint8_t> bytes = original;
+    std::uniform_int_distribution<std::size_t> where(data, bytes.size() - 3);
+    const std::size_t at = where(random);
+    const auto value = static_cast<std::uint8_t>(random());
+    switch (n % 3) {
+      case 0: bytes[at] = value; break;
+      case 1: bytes.insert(bytes.begin() + static_cast<std::ptrdiff_t>(at), value); break;
+      default: bytes.erase(bytes.begin() + static_cast<std::ptrdiff_t>(at)); break;
+    }
+    SCOPED_TRACE("change " + std::to_string(n) + " at " + std::to_string(at));
+    WriteBytes(dir / "damaged.jpg", bytes);
+    ExpectSameThumbnails(dir / "damaged.jpg", {kSmallBox}, dir);
+    indexed += LastStreamedRows().Indexed;
+  }
+  // Some changes leave clean data behind (a value changed within its code's length).
+  EXPECT_GT(indexed, 0);
 }
 
 // A failed streamed draw raises the plain road's error and leaves the image as the failed
