@@ -3,10 +3,13 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
-#include <system_error>
-#include <thread>
 #include <cstring>
 #include <new>
+#include <system_error>
+#include <thread>
+
+#include "engine/large_pages.h"
+#include "engine/memory_budget.h"
 
 #include <jerror.h>
 #include <jpegint.h>  // struct jpeg_entropy_decoder, which the indexed decoder stands in for
@@ -316,7 +319,7 @@ struct EntropyIndex::Speculation {
   };
   static constexpr int kMaxRuns = 64;
 
-  std::unique_ptr<Mark[]> marks;  // not cleared: only published marks are read
+  std::vector<Mark, LargeAllocator<Mark>> marks;  // not cleared: only published ones are read
   std::size_t capacity = 0;
   std::atomic<std::size_t> published{0};
   std::atomic<bool> stop{false};
@@ -364,11 +367,15 @@ bool EntropyIndex::Scan(bool two_readers) {
   std::thread helper;
   std::size_t mid = static_cast<std::size_t>(data_end_ - base_) / 2;
   while (mid < static_cast<std::size_t>(data_end_ - base_) && base_[mid - 1] == 0xFF) ++mid;
-  if (two_readers && mid > 0 && mid < static_cast<std::size_t>(data_end_ - base_)) {
-    second.capacity = mcus_ + 1;
-    second.marks.reset(new Speculation::Mark[second.capacity]);
+  // The marks take 16 bytes an MCU; where memory is that short, one reader does it all.
+  const std::uint64_t mark_bytes = (mcus_ + 1) * sizeof(Speculation::Mark);
+  if (two_readers && mid > 0 && mid < static_cast<std::size_t>(data_end_ - base_) &&
+      mark_bytes <= MemoryBudget() / 4) {
     try {
+      second.capacity = mcus_ + 1;
+      second.marks.resize(second.capacity);
       helper = std::thread([this, &second, mid] { second.Run(*this, base_ + mid); });
+    } catch (const std::bad_alloc&) {
     } catch (const std::system_error&) {
     }
   }
@@ -414,7 +421,7 @@ bool EntropyIndex::Join(Speculation& second, std::thread& helper, std::size_t m,
   const std::size_t last = j + (mcus_ - m);  // where the data must end
   const auto [first, after] = second.RunOf(j);
   if (first > j || last >= after) return false;
-  const Speculation::Mark* marks = second.marks.get();
+  const Speculation::Mark* marks = second.marks.data();
   int offset[MAX_COMPS_IN_SCAN];
   for (int c = 0; c < MAX_COMPS_IN_SCAN; ++c) offset[c] = start.dc[c] - marks[j].dc[c];
   for (std::size_t row = (m + mcus_per_row_ - 1) / mcus_per_row_;
