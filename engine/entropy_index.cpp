@@ -1,9 +1,7 @@
 #include "engine/entropy_index.h"
 
 #include <algorithm>
-#include <array>
 #include <atomic>
-#include <cstring>
 #include <new>
 #include <system_error>
 #include <thread>
@@ -15,66 +13,6 @@
 #include <jpegint.h>  // struct jpeg_entropy_decoder, which the indexed decoder stands in for
 
 namespace {
-
-constexpr int kLookBits = 11;
-constexpr int kEndOfBlock = 0xFF;  // the run of a fast AC entry that ends the block
-
-// Coefficient order in the data (zigzag) to order in the block.
-constexpr std::array<std::uint8_t, 64> kNaturalOrder = {
-    0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11, 4,  5,  12, 19, 26, 33, 40, 48,
-    41, 34, 27, 20, 13, 6,  7,  14, 21, 28, 35, 42, 49, 56, 57, 50, 43, 36, 29, 22, 15, 23,
-    30, 37, 44, 51, 58, 59, 52, 45, 38, 31, 39, 46, 53, 60, 61, 54, 47, 55, 62, 63};
-
-// The value of `size` extra bits, as the library extends them.
-int Extend(int bits, int size) {
-  return bits < (1 << (size - 1)) ? bits - (1 << size) + 1 : bits;
-}
-
-bool HasFfByte(std::uint64_t x) {
-  const std::uint64_t v = ~x;
-  return ((v - 0x0101010101010101u) & x & 0x8080808080808080u) != 0;
-}
-
-// Reads bits from the top of a 64-bit store. Byte FF 00 stands for FF; any other byte after
-// FF is a marker, where real data ends and made-up zeros follow, as the library reads them.
-struct Reader {
-  BitPosition at;
-  const std::uint8_t* end;
-
-  unsigned Peek(int n) const { return static_cast<unsigned>(at.bits >> (64 - n)); }
-  void Skip(int n) {
-    at.bits <<= n;
-    at.count -= n;
-  }
-  // Brings at least 56 bits into the store.
-  void Fill() {
-    if (at.made_up == 0 && end - at.next >= 8) {
-      std::uint64_t word;
-      std::memcpy(&word, at.next, 8);
-      word = __builtin_bswap64(word);
-      const int n = (63 - at.count) >> 3;
-      const std::uint64_t take = word >> (64 - 8 * n);
-      if (!HasFfByte(take)) {
-        at.bits |= take << (64 - at.count - 8 * n);
-        at.count += 8 * n;
-        at.next += n;
-        return;
-      }
-    }
-    while (at.count <= 56) {
-      std::uint64_t byte = 0;
-      if (at.made_up == 0 && at.next < end &&
-          (*at.next != 0xFF || (end - at.next >= 2 && at.next[1] == 0))) {
-        byte = *at.next;
-        at.next += byte == 0xFF ? 2 : 1;
-      } else {
-        at.made_up += 8;
-      }
-      at.bits |= byte << (56 - at.count);
-      at.count += 8;
-    }
-  }
-};
 
 // The offset in bits from `base` of the next bit the reader gives: real bits still in the
 // store belong to the data bytes just before `next` (FF 00 being one byte).
@@ -94,78 +32,6 @@ BitPosition PositionAt(std::uint64_t bit, const std::uint8_t* base, const std::u
   return r.at;
 }
 
-}  // namespace
-
-// One Huffman table, ready for decoding.
-struct HuffmanDecodeTable {
-  // By the next kLookBits bits, for codes no longer: length << 8 | symbol; else 0.
-  std::uint16_t look[1 << kLookBits];
-  // AC only, where code and extra bits fit in kLookBits: value << 16 | run << 8 | bits
-  // used, with run kEndOfBlock for an end of block; else 0.
-  std::int32_t fast_ac[1 << kLookBits];
-  std::int32_t max_code[18];  // the largest code of each length, -1 when none
-  int value_offset[18];
-  std::uint8_t symbols[256];
-
-  bool Make(const JHUFF_TBL& table, bool ac) {
-    std::memset(look, 0, sizeof look);
-    std::memset(fast_ac, 0, sizeof fast_ac);
-    std::memcpy(symbols, table.huffval, sizeof symbols);
-    int p = 0;
-    std::int32_t code = 0;
-    for (int length = 1; length <= 16; ++length) {
-      const int n = table.bits[length];
-      if (p + n > 256) return false;
-      value_offset[length] = p - code;
-      max_code[length] = n > 0 ? code + n - 1 : -1;
-      for (int i = 0; i < n; ++i, ++p, ++code) {
-        if (length > kLookBits) continue;
-        const int shift = kLookBits - length;
-        for (int fill = code << shift; fill < (code + 1) << shift; ++fill)
-          look[fill] = static_cast<std::uint16_t>(length << 8 | symbols[p]);
-      }
-      if (code > (1 << length)) return false;
-      code <<= 1;
-    }
-    max_code[17] = 0x7FFFFFFF;
-    if (ac) {
-      for (int peek = 0; peek < 1 << kLookBits; ++peek) {
-        if (look[peek] == 0) continue;
-        const int length = look[peek] >> 8, run = (look[peek] >> 4) & 15,
-                  size = look[peek] & 15;
-        if (size == 0) {
-          if (run != 15) fast_ac[peek] = kEndOfBlock << 8 | length;
-        } else if (length + size <= kLookBits) {
-          const int extra = (peek >> (kLookBits - length - size)) & ((1 << size) - 1);
-          fast_ac[peek] = static_cast<std::int32_t>(
-              static_cast<std::uint32_t>(Extend(extra, size)) << 16 |
-              static_cast<std::uint32_t>(run << 8 | (length + size)));
-        }
-      }
-    }
-    return true;
-  }
-
-  // The next symbol, or -1 for a code the table lacks. The store holds at least 16 bits.
-  int Decode(Reader& r) const {
-    const int entry = look[r.Peek(kLookBits)];
-    if (entry != 0) {
-      r.Skip(entry >> 8);
-      return entry & 0xFF;
-    }
-    const int top = static_cast<int>(r.Peek(16));
-    for (int length = kLookBits + 1; length <= 16; ++length) {
-      const int code = top >> (16 - length);
-      if (code <= max_code[length]) {
-        r.Skip(length);
-        return symbols[code + value_offset[length]];
-      }
-    }
-    return -1;
-  }
-};
-
-namespace {
 
 // Stands in for the library's entropy decoder; the library sees only `pub`.
 struct IndexedDecoder {

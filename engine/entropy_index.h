@@ -15,22 +15,13 @@
 
 #include <jpeglib.h>
 
-// Where the bit reader stands: the next byte to load, the bits loaded and not yet used (from
-// the top), how many of them, and how many of those are zeros made up past the data's end.
-struct BitPosition {
-  const std::uint8_t* next = nullptr;
-  std::uint64_t bits = 0;
-  int count = 0;
-  int made_up = 0;
-};
+#include "engine/huffman_reader.h"
 
 // The reader's state at the start of one MCU: its position and the DC predictions.
 struct McuStart {
   BitPosition at;
   int dc[MAX_COMPS_IN_SCAN] = {};
 };
-
-struct HuffmanDecodeTable;
 
 class EntropyIndex {
  public:

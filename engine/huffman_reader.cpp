@@ -1,0 +1,41 @@
+#include "engine/huffman_reader.h"
+
+bool HuffmanDecodeTable::Make(const JHUFF_TBL& table, bool ac) {
+  std::memset(look, 0, sizeof look);
+  std::memset(fast_ac, 0, sizeof fast_ac);
+  std::memcpy(symbols, table.huffval, sizeof symbols);
+  int p = 0;
+  std::int32_t code = 0;
+  for (int length = 1; length <= 16; ++length) {
+    const int n = table.bits[length];
+    if (p + n > 256) return false;
+    value_offset[length] = p - code;
+    max_code[length] = n > 0 ? code + n - 1 : -1;
+    for (int i = 0; i < n; ++i, ++p, ++code) {
+      if (length > kLookBits) continue;
+      const int shift = kLookBits - length;
+      for (int fill = code << shift; fill < (code + 1) << shift; ++fill)
+        look[fill] = static_cast<std::uint16_t>(length << 8 | symbols[p]);
+    }
+    if (code > (1 << length)) return false;
+    code <<= 1;
+  }
+  max_code[17] = 0x7FFFFFFF;
+  if (ac) {
+    for (int peek = 0; peek < 1 << kLookBits; ++peek) {
+      if (look[peek] == 0) continue;
+      const int length = look[peek] >> 8, run = (look[peek] >> 4) & 15,
+                size = look[peek] & 15;
+      if (size == 0) {
+        if (run != 15) fast_ac[peek] = kEndOfBlock << 8 | length;
+      } else if (length + size <= kLookBits) {
+        const int extra = (peek >> (kLookBits - length - size)) & ((1 << size) - 1);
+        fast_ac[peek] = static_cast<std::int32_t>(
+            static_cast<std::uint32_t>(Extend(extra, size)) << 16 |
+            static_cast<std::uint32_t>(run << 8 | (length + size)));
+      }
+    }
+  }
+  return true;
+}
+
