@@ -55,6 +55,36 @@ boolean DecodeIndexed(j_decompress_ptr info, JBLOCKROW* blocks) {
   return TRUE;
 }
 
+// In order, without an index: MCUs the library passes over are read when a later one is
+// asked for. After the last MCU the source is set at the marker that follows, as the
+// library's own decoder would leave it. On anything the index would not take, the rest
+// comes out as zeros, the library is led to the end of the image, and the index reports
+// the failure, so that the draw is done again by the library's decoder.
+boolean DecodeInOrder(j_decompress_ptr info, JBLOCKROW* blocks) {
+  auto& d = *reinterpret_cast<IndexedDecoder*>(info->entropy);
+  const std::size_t mcu = d.next_mcu++;
+  const std::size_t last = d.index->Mcus() - 1;
+  if ((blocks == nullptr && mcu < last) || d.index->Failed()) return TRUE;
+  bool ok = true;
+  for (; ok && d.state_mcu < mcu; ++d.state_mcu) ok = d.index->DecodeMcu<false>(d.state, nullptr);
+  ok = ok && (blocks != nullptr ? d.index->DecodeMcu<true>(d.state, blocks)
+                                : d.index->DecodeMcu<false>(d.state, nullptr));
+  d.state_mcu = mcu + 1;
+  const std::uint8_t* marker = ok && mcu == last ? d.index->MarkerAfter(d.state) : nullptr;
+  if (ok && mcu < last) return TRUE;
+  if (marker == nullptr) {
+    d.index->Fail();
+    static const JOCTET kEndOfImage[2] = {0xFF, JPEG_EOI};
+    marker = kEndOfImage;
+    info->src->bytes_in_buffer = 2;
+  } else {
+    info->src->bytes_in_buffer -= static_cast<std::size_t>(
+        marker - reinterpret_cast<const std::uint8_t*>(info->src->next_input_byte));
+  }
+  info->src->next_input_byte = marker;
+  return TRUE;
+}
+
 }  // namespace
 
 EntropyIndex::EntropyIndex() = default;
@@ -129,6 +159,19 @@ EntropyIndex::RowStart EntropyIndex::Row(std::size_t row) const {
 bool EntropyIndex::Build(jpeg_decompress_struct& info, bool two_readers) {
   built_ = joined_ = false;
   rows_.clear();
+  if (!Prepare(info)) return false;
+  rows_.reserve(info.MCU_rows_in_scan);
+  built_ = Scan(two_readers);
+  if (!built_) {
+    rows_.clear();
+    prepared_ = false;  // data the in-order decoder would fail on too
+  }
+  return built_;
+}
+
+bool EntropyIndex::Prepare(jpeg_decompress_struct& info) {
+  prepared_ = false;
+  failed_ = false;
   if (info.progressive_mode || info.arith_code || jpeg_has_multiple_scans(&info) ||
       info.restart_interval != 0 || info.data_precision != 8 ||
       info.comps_in_scan != info.num_components || info.blocks_in_MCU > D_MAX_BLOCKS_IN_MCU ||
@@ -162,10 +205,8 @@ bool EntropyIndex::Build(jpeg_decompress_struct& info, bool two_readers) {
   mcus_ = mcus_per_row_ * info.MCU_rows_in_scan;
   base_ = reinterpret_cast<const std::uint8_t*>(info.src->next_input_byte);
   data_end_ = base_ + info.src->bytes_in_buffer;
-  rows_.reserve(info.MCU_rows_in_scan);
-  built_ = Scan(two_readers);
-  if (!built_) rows_.clear();
-  return built_;
+  prepared_ = true;
+  return true;
 }
 
 const std::uint8_t* EntropyIndex::MarkerAfter(std::uint64_t bit) const {
@@ -304,17 +345,33 @@ bool EntropyIndex::Join(Speculation& second, std::thread& helper, std::size_t m,
 }
 
 void EntropyIndex::Install(jpeg_decompress_struct& info) const {
+  if (built_) {
+    InstallDecoder(info, DecodeIndexed, rows_.front());
+    info.src->next_input_byte = marker_;
+    info.src->bytes_in_buffer = static_cast<std::size_t>(data_end_ - marker_);
+  } else {
+    McuStart start;
+    start.at.next = base_;
+    InstallDecoder(info, DecodeInOrder, start);
+  }
+}
+
+void EntropyIndex::InstallDecoder(jpeg_decompress_struct& info,
+                                  boolean (*decode)(j_decompress_ptr, JBLOCKROW*),
+                                  const McuStart& start) const {
   void* place = info.mem->alloc_small(reinterpret_cast<j_common_ptr>(&info), JPOOL_IMAGE,
                                       sizeof(IndexedDecoder));
   auto* d = new (place) IndexedDecoder{};
   d->pub.start_pass = StartPass;
-  d->pub.decode_mcu = DecodeIndexed;
+  d->pub.decode_mcu = decode;
   d->pub.insufficient_data = FALSE;
   d->index = this;
-  d->state = rows_.front();
+  d->state = start;
   d->next_mcu = 0;
   d->state_mcu = 0;
   info.entropy = &d->pub;
-  info.src->next_input_byte = marker_;
-  info.src->bytes_in_buffer = static_cast<std::size_t>(data_end_ - marker_);
+}
+
+const std::uint8_t* EntropyIndex::MarkerAfter(const McuStart& end) const {
+  return end.at.count < end.at.made_up ? nullptr : MarkerAfter(BitOffset(end.at, base_));
 }

@@ -6,6 +6,7 @@
 // early end inside the data, any stray byte before the next marker, leaves the picture to
 // the library, which then decodes it (and warns) as it always does.
 #include <array>
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>  // jpeglib.h needs FILE and size_t first
@@ -37,11 +38,25 @@ class EntropyIndex {
   // the first, and the halves are joined where they meet.
   bool Build(jpeg_decompress_struct& info, bool two_readers);
 
-  // Puts the indexed decoder in place of the library's entropy decoder of `info`: a decoder
-  // of the same bytes, likewise just started. Leaves its source at the marker after the data.
+  // Without scanning anything: true when the picture is of the kind Build indexes, and
+  // makes the decoding tables. Build prepares too.
+  bool Prepare(jpeg_decompress_struct& info);
+
+  // Puts the engine's decoder in place of the library's entropy decoder of `info`: a decoder
+  // of the same bytes, likewise just started. Built, it leaves the source at the marker after
+  // the data. Only prepared, it decodes in order and checks the data as it goes; data that
+  // Build would not have taken marks the index as failed, and the picture must then be
+  // decoded again by the library's own decoder.
   void Install(jpeg_decompress_struct& info) const;
 
   bool Built() const { return built_; }
+  bool Prepared() const { return prepared_; }
+  bool Failed() const { return failed_.load(std::memory_order_relaxed); }
+  void Fail() const { failed_.store(true, std::memory_order_relaxed); }
+  std::size_t Mcus() const { return mcus_; }
+  // Where the data ends when an MCU reader stands at `end`: the marker after the data, or
+  // null when made-up bits were used or a whole byte or more comes before the next marker.
+  const std::uint8_t* MarkerAfter(const McuStart& end) const;
   // Built from two halves read side by side.
   bool Joined() const { return joined_; }
 
@@ -69,8 +84,13 @@ class EntropyIndex {
   bool Join(Speculation& second, std::thread& helper, std::size_t m, std::size_t j,
             const McuStart& start);
   const std::uint8_t* MarkerAfter(std::uint64_t bit) const;
+  void InstallDecoder(jpeg_decompress_struct& info,
+                      boolean (*decode)(j_decompress_ptr, JBLOCKROW*),
+                      const McuStart& start) const;
 
+  bool prepared_ = false;
   bool built_ = false;
+  mutable std::atomic<bool> failed_{false};  // set by a decoder, from any thread
   bool joined_ = false;
   std::size_t mcus_per_row_ = 0;
   std::size_t mcus_ = 0;

@@ -142,6 +142,7 @@ struct Job {
   DitherPipe* pipe = nullptr;
   SplitPart* split = nullptr;  // set when a helper thread may take the lower rows
   EntropyIndex* index = nullptr;
+  bool own_entropy = true;  // the engine's entropy decoder where the picture allows it
 };
 
 // How the decoded rows arrive in the scratch row.
@@ -508,14 +509,19 @@ void StreamWith(Decompressor& jpeg, std::span<const std::uint8_t> bytes,
   JSAMPARRAY scratch = ScratchRow(info);
   const bool skip = SkipIsExact(info);
   if (dither != nullptr) {
+    if (job.own_entropy && job.index->Prepare(info)) {
+      job.index->Install(info);
+      rows.OwnEntropy = true;
+    }
     StreamGrey(info, job, scratch, rows);
     jpeg_finish_decompress(&info);
     return;
   }
   FilterBlocks(info, job, *job.filter);
-  if (skip && IndexPays(info, job) && job.index->Build(info, true)) {
-    job.index->Install(info);
-    rows.Indexed = true;
+  if (job.own_entropy && job.index->Prepare(info)) {
+    rows.Indexed = skip && IndexPays(info, job) && job.index->Build(info, true);
+    rows.OwnEntropy = rows.Indexed || job.index->Prepared();  // else in order
+    if (rows.OwnEntropy) job.index->Install(info);
   }
   const int split = job.split != nullptr && skip ? SplitRow(info, job) : 0;
   if (split > 0 && job.split->Start(bytes, settings, split)) {
@@ -538,7 +544,7 @@ void StreamFrom(Decompressor& jpeg, std::span<const std::uint8_t> bytes,
   jpeg_start_decompress(&info);
   JSAMPARRAY scratch = ScratchRow(info);
   FilterBlocks(info, job, filter);
-  if (job.index->Built()) job.index->Install(info);
+  if (job.own_entropy && job.index->Prepared()) job.index->Install(info);
   rows.Skipped += static_cast<int>(jpeg_skip_scanlines(&info, static_cast<JDIMENSION>(split)));
   DrawPicks(info, job, output.Cmyk ? RowKind::kCmyk : RowKind::kBgr, true, scratch, rows, split,
             static_cast<int>(info.output_height));
@@ -605,15 +611,21 @@ void DrawJpegStreamed(std::span<const std::uint8_t> bytes, const JpegSettings& s
   try {
     whole = draw_once(&split);
   } catch (const std::exception&) {
-    if (!split.Started()) throw;
+    if (!split.Started() && !index.Failed()) throw;
   }
-  if (!split.Started()) return;
-  if (split.Join() && whole) {
-    last_rows.Read += split.Rows().Read;
-    last_rows.Skipped += split.Rows().Skipped;
-    last_rows.BlocksSkipped += split.Rows().BlocksSkipped;
-    last_rows.Split = true;
-    return;
+  const bool helper_whole = split.Join();
+  if (!index.Failed()) {
+    if (!split.Started()) return;
+    if (helper_whole && whole) {
+      last_rows.Read += split.Rows().Read;
+      last_rows.Skipped += split.Rows().Skipped;
+      last_rows.BlocksSkipped += split.Rows().BlocksSkipped;
+      last_rows.Split = true;
+      return;
+    }
   }
+  // Drawn again whole on one thread by the library's decoder alone, which gives the exact
+  // pixels, warnings and errors of damaged data.
+  job.own_entropy = false;
   draw_once(nullptr);
 }

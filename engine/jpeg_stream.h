@@ -36,7 +36,8 @@ struct StreamedRows {
   int Skipped = 0;  // passed over with jpeg_skip_scanlines
   long long BlocksSkipped = 0;  // blocks of read rows left out of the inverse DCT
   bool Split = false;           // drawn by two threads, each reading its part
-  bool Indexed = false;         // the rows read through an entropy index
+  bool OwnEntropy = false;      // the entropy-coded data read by the engine's own decoder
+  bool Indexed = false;         // ... through an entropy index
 };
 StreamedRows LastStreamedRows();
 

@@ -139,6 +139,7 @@ std::vector<std::string> CorpusFiles(const std::string& folder) {
 // Sequential colour pictures cut between two threads wherever they can be cut.
 constexpr SplitDecoding kSplits[] = {SplitDecoding::kAuto, SplitDecoding::kAlways};
 const char* SplitName(SplitDecoding mode) {
+  if (mode == SplitDecoding::kNever) return "one thread";
   return mode == SplitDecoding::kAlways ? "cut in two" : "cut where it pays";
 }
 
@@ -257,11 +258,14 @@ TEST_F(StreamedDrawTest, AnyRectGivesThePlainPixels) {
   }
 }
 
-// Damaged entropy-coded data read through the entropy index, cut in two: whatever a changed,
-// inserted or removed byte does to the data (a bad code, a marker, a shifted MCU, bytes past
-// the last MCU), the thumbnail or the error is the plain road's.
-TEST_F(StreamedDrawTest, DamagedDataThroughTheIndexGivesThePlainThumbnail) {
-  SetSplitDecoding(SplitDecoding::kAlways);
+// Damaged entropy-coded data read by the engine's own entropy decoder, in order on one
+// thread, and through the entropy index cut in two: whatever a changed, inserted or removed
+// byte does to the data (a bad code, a marker, a shifted MCU, bytes past the last MCU), the
+// thumbnail or the error is the plain road's. Some changes leave data the engine's decoder
+// reads to the end; the others send the draw back to the library's decoder.
+TEST_F(StreamedDrawTest, DamagedDataThroughTheEnginesDecoderGivesThePlainThumbnail) {
+ for (const SplitDecoding split : {SplitDecoding::kNever, SplitDecoding::kAlways}) {
+  SetSplitDecoding(split);
   const std::vector<std::uint8_t> original = ReadBytes(Corpus("small/jd-tower.jpg"));
   std::size_t data = 0;  // the first byte after the SOS segment
   for (std::size_t i = 0; i + 3 < original.size() && data == 0; ++i) {
@@ -270,7 +274,7 @@ TEST_F(StreamedDrawTest, DamagedDataThroughTheIndexGivesThePlainThumbnail) {
   }
   ASSERT_GT(data, 0u);
   std::mt19937 random(20261208);
-  int indexed = 0;
+  int own = 0;
   for (int n = 0; n < 60; ++n) {
     std::vector<std::uint8_t> bytes = original;
     std::uniform_int_distribution<std::size_t> where(data, bytes.size() - 3);
@@ -281,13 +285,17 @@ TEST_F(StreamedDrawTest, DamagedDataThroughTheIndexGivesThePlainThumbnail) {
       case 1: bytes.insert(bytes.begin() + static_cast<std::ptrdiff_t>(at), value); break;
       default: bytes.erase(bytes.begin() + static_cast<std::ptrdiff_t>(at)); break;
     }
-    SCOPED_TRACE("change " + std::to_string(n) + " at " + std::to_string(at));
+    SCOPED_TRACE("change " + std::to_string(n) + " at " + std::to_string(at) + " " +
+                 SplitName(split));
     WriteBytes(dir / "damaged.jpg", bytes);
     ExpectSameThumbnails(dir / "damaged.jpg", {kSmallBox}, dir);
-    indexed += LastStreamedRows().Indexed;
+    own += LastStreamedRows().OwnEntropy;
+    EXPECT_EQ(LastStreamedRows().Indexed, LastStreamedRows().OwnEntropy &&
+                                              split == SplitDecoding::kAlways);
   }
-  // Some changes leave clean data behind (a value changed within its code's length).
-  EXPECT_GT(indexed, 0);
+  EXPECT_GT(own, 0);
+  EXPECT_LT(own, 60);
+ }
 }
 
 // A failed streamed draw raises the plain road's error and leaves the image as the failed
