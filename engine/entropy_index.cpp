@@ -156,11 +156,11 @@ EntropyIndex::RowStart EntropyIndex::Row(std::size_t row) const {
   return start;
 }
 
-bool EntropyIndex::Build(jpeg_decompress_struct& info, bool two_readers) {
+bool EntropyIndex::Build(bool two_readers) {
   built_ = joined_ = false;
   rows_.clear();
-  if (!Prepare(info)) return false;
-  rows_.reserve(info.MCU_rows_in_scan);
+  if (!prepared_) return false;
+  rows_.reserve(mcus_ / mcus_per_row_);
   built_ = Scan(two_readers);
   if (!built_) {
     rows_.clear();
@@ -272,11 +272,12 @@ struct EntropyIndex::Speculation {
 bool EntropyIndex::Scan(bool two_readers) {
   Speculation second;
   std::thread helper;
-  std::size_t mid = static_cast<std::size_t>(data_end_ - base_) / 2;
-  while (mid < static_cast<std::size_t>(data_end_ - base_) && base_[mid - 1] == 0xFF) ++mid;
+  const auto size = static_cast<std::size_t>(data_end_ - base_);
+  std::size_t mid = size / 2;
+  while (mid < size && base_[mid - 1] == 0xFF) ++mid;
   // The marks take 16 bytes an MCU; where memory is that short, one reader does it all.
   const std::uint64_t mark_bytes = (mcus_ + 1) * sizeof(Speculation::Mark);
-  if (two_readers && mid > 0 && mid < static_cast<std::size_t>(data_end_ - base_) &&
+  if (two_readers && mid > 0 && mid < size &&
       mark_bytes <= MemoryBudget() / 4) {
     try {
       second.capacity = mcus_ + 1;

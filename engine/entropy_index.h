@@ -33,14 +33,14 @@ class EntropyIndex {
 
   // For a decoder after jpeg_start_decompress, with all the bytes in its source buffer and
   // nothing of the data read yet: true when the picture is one baseline-style Huffman scan
-  // without restart markers whose data decodes cleanly, MCU for MCU, up to the next marker.
-  // With two_readers, a helper thread reads the second half of the data while this one reads
-  // the first, and the halves are joined where they meet.
-  bool Build(jpeg_decompress_struct& info, bool two_readers);
-
-  // Without scanning anything: true when the picture is of the kind Build indexes, and
-  // makes the decoding tables. Build prepares too.
+  // without restart markers. Makes the decoding tables; nothing is scanned yet.
   bool Prepare(jpeg_decompress_struct& info);
+
+  // After Prepare: true when the data decodes cleanly, MCU for MCU, up to the next marker.
+  // With two_readers, a helper thread reads the second half of the data while this one reads
+  // the first, and the halves are joined where they meet. On false the index is no longer
+  // prepared either: the in-order decoder would fail on the same data.
+  bool Build(bool two_readers);
 
   // Puts the engine's decoder in place of the library's entropy decoder of `info`: a decoder
   // of the same bytes, likewise just started. Built, it leaves the source at the marker after

@@ -519,7 +519,7 @@ void StreamWith(Decompressor& jpeg, std::span<const std::uint8_t> bytes,
   }
   FilterBlocks(info, job, *job.filter);
   if (job.own_entropy && job.index->Prepare(info)) {
-    rows.Indexed = skip && IndexPays(info, job) && job.index->Build(info, true);
+    rows.Indexed = skip && IndexPays(info, job) && job.index->Build(true);
     rows.OwnEntropy = rows.Indexed || job.index->Prepared();  // else in order
     if (rows.OwnEntropy) job.index->Install(info);
   }

@@ -13,13 +13,13 @@
 
 namespace {
 
-// Starts the library on `bytes` as a streamed draw does, then builds the index.
+// Starts the library on `bytes` as a streamed draw does, then prepares and builds the index.
 bool Build(const std::vector<std::uint8_t>& bytes, bool two_readers, EntropyIndex& index) {
   Decompressor jpeg;
   if (setjmp(jpeg.err.jump)) return false;
   OpenDecoder(jpeg, bytes, JpegSettings{});
   jpeg_start_decompress(&jpeg.info);
-  return index.Build(jpeg.info, two_readers);
+  return index.Prepare(jpeg.info) && index.Build(two_readers);
 }
 
 std::vector<std::uint8_t> Tower() {
