@@ -26,8 +26,37 @@ endif()
 configure_file(${TESSARINE_DATA_DIR}/${TESSARINE_APP_ID}.metainfo.xml.in
                ${PROJECT_BINARY_DIR}/data/${TESSARINE_APP_ID}.metainfo.xml @ONLY)
 
+# The documentation Debian asks of every package, made here so that a source install carries it
+# too: the licence in the machine-readable copyright format (its MIT paragraph taken from
+# LICENSE), the changelog (its first entry must be the project's version) and the manual page.
+# Compressed with `gzip -9n` (no name, no time), so that the same sources give the same bytes.
+set(TESSARINE_DEBIAN_DIR ${PROJECT_SOURCE_DIR}/cmake/debian)
+set(TESSARINE_DOC_DIR ${CMAKE_INSTALL_DATADIR}/doc/tessarine)
+file(READ ${PROJECT_SOURCE_DIR}/LICENSE _tessarine_license)
+string(FIND "${_tessarine_license}" "Permission is hereby granted" _tessarine_permission)
+string(SUBSTRING "${_tessarine_license}" ${_tessarine_permission} -1 _tessarine_license)
+string(STRIP "${_tessarine_license}" _tessarine_license)
+string(REPLACE "\n\n" "\n.\n" _tessarine_license "${_tessarine_license}")
+string(REPLACE "\n" "\n " TESSARINE_MIT_TEXT " ${_tessarine_license}")
+configure_file(${TESSARINE_DEBIAN_DIR}/copyright.in ${PROJECT_BINARY_DIR}/doc/copyright @ONLY)
+configure_file(${TESSARINE_DEBIAN_DIR}/changelog.in ${PROJECT_BINARY_DIR}/doc/changelog @ONLY)
+configure_file(${TESSARINE_DATA_DIR}/tessarine.1.in ${PROJECT_BINARY_DIR}/doc/tessarine.1 @ONLY)
+file(STRINGS ${PROJECT_BINARY_DIR}/doc/changelog _tessarine_changelog_top LIMIT_COUNT 1)
+if(NOT _tessarine_changelog_top MATCHES "^tessarine \\(${PROJECT_VERSION}\\) ")
+  message(FATAL_ERROR "cmake/debian/changelog.in: the first entry is not version ${PROJECT_VERSION}")
+endif()
+foreach(_name changelog tessarine.1)
+  execute_process(COMMAND gzip -9n -c INPUT_FILE ${PROJECT_BINARY_DIR}/doc/${_name}
+                  OUTPUT_FILE ${PROJECT_BINARY_DIR}/doc/${_name}.gz COMMAND_ERROR_IS_FATAL ANY)
+endforeach()
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/LICENSE)
+
 if(TARGET tessarine)  # the executable arrives with the main window
   install(TARGETS tessarine RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  # Without the compilers' version notes, as Debian's own packages ship their programs.
+  install(CODE "execute_process(COMMAND \"${CMAKE_OBJCOPY}\" --remove-section=.comment
+    \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/tessarine\"
+    COMMAND_ERROR_IS_FATAL ANY)")
 endif()
 install(FILES ${TESSARINE_DATA_DIR}/${TESSARINE_APP_ID}.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
@@ -40,8 +69,16 @@ foreach(_size 16 32 48 128 256)
           DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${_size}x${_size}/apps
           RENAME tessarine.png)
 endforeach()
+install(FILES ${PROJECT_BINARY_DIR}/doc/tessarine.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${PROJECT_BINARY_DIR}/doc/copyright ${PROJECT_BINARY_DIR}/doc/changelog.gz
+        DESTINATION ${TESSARINE_DOC_DIR})
 
-# Debian package. The runtime dependencies come from what the executable really links
+# Debian package. lintian (tests/install/package_test.sh) finds nothing in it, not even with
+# --pedantic --display-info: the documentation comes from the rules above, cmake/Hardening.cmake
+# gives the program the hardening it looks for, and the install step drops the .comment
+# section. A finding we choose to accept goes into cmake/debian/lintian-overrides, installed as
+# share/lintian/overrides/tessarine, with its reason beside it.
+# The runtime dependencies come from what the executable really links
 # (dpkg-shlibdeps: Qt 6 widgets, libjpeg62-turbo, libc, libstdc++ ...); the CJK font is named
 # by hand because nothing links it, yet every caption is Chinese.
 set(CPACK_GENERATOR DEB)
@@ -62,4 +99,8 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${TESSARINE_HOME_PAGE}")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-noto-cjk")
+# What the desktop features need at run time, without which the program still works:
+# xdg-open for 打开, 主页 and the About window's links; Qt's Wayland platform (else XWayland);
+# Qt's own texts in Chinese (app/qt_translations.h).
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, qt6-wayland, qt6-translations-l10n")
 include(CPack)
