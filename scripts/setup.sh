@@ -9,7 +9,8 @@ packages=(
   libgtest-dev libgmock-dev
   libjpeg62-turbo-dev libjpeg-turbo-progs netpbm
   qt6-base-dev fonts-noto-cjk
-  desktop-file-utils appstream file dpkg-dev
+  desktop-file-utils appstream file dpkg-dev lintian man-db
+  qt6-translations-l10n
 )
 
 missing=()
