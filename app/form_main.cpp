@@ -19,7 +19,9 @@
 #include <QVBoxLayout>
 
 #include "app/glyphs.h"
+#include "app/read_controls.h"
 #include "commands/main_commands.h"
+#include "engine/text_conversions.h"
 #include "ui/file_list_box.h"
 #include "ui/folder_chooser.h"
 #include "ui/form_about.h"
@@ -28,7 +30,6 @@
 #include "ui/message_box.h"
 #include "ui/preview.h"
 #include "ui/shell_tree_view.h"
-#include "ui/text_conversions.h"
 
 namespace {
 
@@ -77,7 +78,6 @@ QHBoxLayout* Row(std::initializer_list<QWidget*> widgets) {
 }  // namespace
 
 TFormMain::TFormMain(QWidget* parent) : QMainWindow(parent) {
-  Form = this;
   setObjectName(QStringLiteral("FormMain"));
   setWindowTitle(ApplicationTitle());
 
@@ -469,8 +469,14 @@ void TFormMain::rbname2Click() { BtnSF->setEnabled(rbname2->isChecked()); }
 
 // ---- Handlers whose work lives elsewhere --------------------------------------------------
 void TFormMain::BtnSFClick() { BrowseForFolder(FolderChooser1, *ePath); }
-void TFormMain::SpeedButton1Click() { RunSingleImage(Controls()); }
-void TFormMain::SpeedButton2Click() { RunBatch(Controls()); }
+void TFormMain::SpeedButton1Click() {
+  WindowView view(Memo1, ProgressBar1);
+  RunSingleImage(ReadControls(Controls()), view);
+}
+void TFormMain::SpeedButton2Click() {
+  WindowView view(Memo1, ProgressBar1);
+  RunBatch(ReadControls(Controls()), view);
+}
 // The preview area's size is read before anything else.
 void TFormMain::FileListBox1Change() {
   const int BoxW = Image1->width(), BoxH = Image1->height();

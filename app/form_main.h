@@ -5,14 +5,21 @@
 #include <QMainWindow>
 
 #include "ui/folder_chooser.h"
-#include "ui/main_controls.h"
+#include "app/main_controls.h"
 
 class FileListBox;
 class QGroupBox;
 class QSplitter;
 class ShellTreeView;
 
-// The controls the commands read are the window's own members, inherited from MainControls.
+// The controls are the window's own members, inherited from MainControls. Which is which:
+//   sizing rules   rb1 按比例缩小 (percent, editRate)      rb2 按高度比例 (height, editHH)
+//                  rb3 按宽度比例 (width, editWW)          rb4 自定义 (custom: editH, editW)
+//                  rb5 指定高、宽最大值按比率 (box of at most editQH high, editQW wide)
+//   naming rules   rbname1 prefix Edit2 before the name, beside the source
+//                  rbname2 into the output folder ePath, chosen with BtnSF
+//   commands       SpeedButton1 the selected file, SpeedButton2 every listed file
+//   log            Memo1 under ProgressBar1; preview Image1 with its size label LabFile
 class TFormMain : public QMainWindow, private MainControls {
   Q_OBJECT
  public:

@@ -1,6 +1,6 @@
 #include "commands/check_settings.h"
 
-#include "ui/text_conversions.h"
+#include "engine/text_conversions.h"
 
 std::optional<std::string> FirstFailedCheck(int entry_count, const NamingSettings& naming,
                                             const std::string& list_folder) {
@@ -13,4 +13,12 @@ std::optional<std::string> FirstFailedCheck(int entry_count, const NamingSetting
   // blocks the prefix rule too.
   if (output_folder == list_folder) return "源目录和目标目录相同!";
   return std::nullopt;
+}
+
+bool CheckSettings(const MainSettings& settings, CommandView& view) {
+  const std::optional<std::string> failed = FirstFailedCheck(
+      static_cast<int>(settings.Entries.size()), settings.Naming, settings.ListFolder);
+  if (!failed) return true;
+  view.Message(*failed);
+  return false;
 }

@@ -1,14 +1,9 @@
 #include "commands/main_commands.h"
 
-#include <QCoreApplication>
-#include <QPlainTextEdit>
-#include <QProgressBar>
-
-#include "commands/read_controls.h"
+#include "commands/check_settings.h"
+#include "engine/path_text.h"
+#include "engine/text_conversions.h"
 #include "engine/thumbnail_writer.h"
-#include "ui/file_list_box.h"
-#include "ui/message_box.h"
-#include "ui/shell_tree_view.h"
 
 namespace {
 
@@ -19,45 +14,68 @@ void Make(const std::string& source, const std::string& dest, const ThumbnailPar
 
 }  // namespace
 
-void RunSingleImage(const MainControls& c) {
-  c.Memo1->clear();
-  if (!CheckSettings(c)) return;
-  if (c.FileListBox1->ItemIndex() < 0) {
-    ShowMessage(std::string("未选择jpg文件!"));
+std::string MainSettings::SelectedFile() const {
+  if (ItemIndex < 0 || ItemIndex >= static_cast<int>(Entries.size())) return {};
+  return JoinPath(ListFolder, Entries[static_cast<std::size_t>(ItemIndex)]);
+}
+
+ThumbnailParams ReadSizingRule(const SizingControls& s) {
+  ThumbnailParams params;
+  params.Mode = s.Rule;
+  switch (s.Rule) {
+    case tmPercent:
+      params.Percent = StrToInt(s.editRate);
+      break;
+    case tmByHeight:
+      params.Height = StrToInt(s.editHH);
+      break;
+    case tmByWidth:
+      params.Width = StrToInt(s.editWW);
+      break;
+    case tmCustom:
+      params.Height = StrToInt(s.editH);
+      params.Width = StrToInt(s.editW);
+      break;
+    case tmMaxBox:
+      params.Height = StrToInt(s.editQH);
+      params.Width = StrToInt(s.editQW);
+      break;
+    case tmNone:
+      break;
+  }
+  return params;
+}
+
+void RunSingleImage(const MainSettings& settings, CommandView& view) {
+  view.ClearLog();
+  if (!CheckSettings(settings, view)) return;
+  if (settings.ItemIndex < 0) {
+    view.Message("未选择jpg文件!");
     return;
   }
   ThumbnailParams params;
-  const std::string source = PathBytes(c.FileListBox1->SelectedFile());
-  if (!source.empty()) params = ReadSizingRule(c);
+  const std::string source = settings.SelectedFile();
+  if (!source.empty()) params = ReadSizingRule(settings.Sizing);
   const std::string dest =
-      SingleImageDest(source, PathBytes(c.FileListBox1->Folder()),
-                      PathBytes(c.ShellTreeView1->SelectedPath()), ReadNaming(c));
-  MemoLogSink log(c.Memo1);
-  if (params.Mode != tmNone) Make(source, dest, params, log);
+      SingleImageDest(source, settings.ListFolder, settings.TreeFolder, settings.Naming);
+  if (params.Mode != tmNone) Make(source, dest, params, view);
 }
 
-void RunBatch(const MainControls& c) {
-  c.Memo1->clear();
-  if (!CheckSettings(c)) return;
-  const ThumbnailParams params = ReadSizingRule(c);
-  const NamingSettings naming = ReadNaming(c);
-  const int count = c.FileListBox1->Count();
-  const std::string dir = BatchDir(PathBytes(c.ShellTreeView1->SelectedPath()));
-
-  c.ProgressBar1->show();
-  c.ProgressBar1->setMaximum(count);
-  c.ProgressBar1->setMinimum(0);
-  c.ProgressBar1->setValue(0);  // every batch starts its bar at the beginning
-  MemoLogSink log(c.Memo1);
-  // Entries are read from the live list: files this run writes are not in it.
-  for (int i = 0; i < count; ++i) {
-    const std::string source = BatchSource(dir, PathBytes(c.FileListBox1->Item(i)));
+void RunBatch(const MainSettings& settings, CommandView& view) {
+  view.ClearLog();
+  if (!CheckSettings(settings, view)) return;
+  const ThumbnailParams params = ReadSizingRule(settings.Sizing);
+  const std::string dir = BatchDir(settings.TreeFolder);
+  // Every batch starts its bar at the beginning. The entries are those listed when the
+  // button was pressed: files this run writes are not among them.
+  view.ProgressStart(static_cast<int>(settings.Entries.size()));
+  for (const std::string& entry : settings.Entries) {
+    const std::string source = BatchSource(dir, entry);
     if (params.Mode == tmNone || source.empty()) continue;
-    Make(source, BatchDest(dir, PathBytes(c.FileListBox1->Item(i)), naming), params, log);
-    c.ProgressBar1->setValue(c.ProgressBar1->value() + 1);
-    // The bar and the log repaint between files and the desktop sees a live window; user
-    // input waits until the batch has ended.
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    Make(source, BatchDest(dir, entry, settings.Naming), params, view);
+    view.ProgressStep();
+    // The bar and the log repaint between files and the desktop sees a live window.
+    view.LetPendingEventsRun();
   }
-  c.ProgressBar1->hide();
+  view.ProgressEnd();
 }

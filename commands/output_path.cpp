@@ -1,17 +1,7 @@
 #include "commands/output_path.h"
 
-#include "ui/text_conversions.h"
-
-namespace {
-
-bool EndsWithSeparator(const std::string& s) { return !s.empty() && s.back() == '/'; }
-
-// folder + "/" + name, or folder + name when the folder already ends with "/".
-std::string Join(const std::string& folder, const std::string& name) {
-  return EndsWithSeparator(folder) ? folder + name : folder + "/" + name;
-}
-
-}  // namespace
+#include "engine/path_text.h"
+#include "engine/text_conversions.h"
 
 std::string SingleImageDest(const std::string& selected_file, const std::string& list_folder,
                             const std::string& tree_folder, const NamingSettings& naming) {
@@ -23,7 +13,7 @@ std::string SingleImageDest(const std::string& selected_file, const std::string&
     std::string sep = EndsWithSeparator(list_folder) ? "" : "/";
     return tree_folder + sep + Trim(naming.Prefix) + name;
   }
-  return Join(naming.OutputFolder, name);
+  return JoinPath(naming.OutputFolder, name);
 }
 
 std::string BatchDir(const std::string& tree_folder) {
@@ -38,5 +28,5 @@ std::string BatchSource(const std::string& dir, const std::string& entry) {
 std::string BatchDest(const std::string& dir, const std::string& entry,
                       const NamingSettings& naming) {
   if (naming.Rule == nmPrefix) return dir + "/" + Trim(naming.Prefix) + entry;
-  return Join(Trim(naming.OutputFolder), entry);
+  return JoinPath(Trim(naming.OutputFolder), entry);
 }

@@ -16,7 +16,7 @@
 #include <QTimer>
 
 #include "ui/guarded.h"
-#include "ui/text_conversions.h"
+#include "engine/text_conversions.h"
 
 namespace {
 

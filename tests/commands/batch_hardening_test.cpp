@@ -1,29 +1,24 @@
-// The batch through the real window when the disk, the folders or the files work against it:
-// each case ends with its message in the error box, keeps the log lines and thumbnails made
-// so far, and leaves every source byte for byte as it was.
-#include <QFile>
-#include <QFileInfo>
-#include <QLineEdit>
-#include <QRadioButton>
-#include <QToolButton>
+// The batch when the disk, the folders or the files work against it: each case ends with the
+// exception of its file, keeps the log lines and thumbnails made so far, and leaves every
+// source byte for byte as it was.
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
 #include <functional>
 #include <map>
+#include <optional>
 
-#include "tests/commands/window_fixture.h"
-#include "tests/qt_print.h"
-#include "ui/message_box.h"
+#include "tests/commands/command_fixture.h"
 
 namespace {
 
-// Permissions do not stop root, so as root the button is pressed with the effective user
-// and group of nobody (the real ids stay root, so they come back afterwards).
+// Permissions do not stop root, so as root the batch runs with the effective user and group
+// of nobody (the real ids stay root, so they come back afterwards).
 class AsUnprivileged {
  public:
   AsUnprivileged() {
@@ -41,178 +36,142 @@ class AsUnprivileged {
   bool switched_ = false;
 };
 
-class BatchHardeningTest : public WindowFixture {
+class BatchHardeningTest : public CommandFixture {
  protected:
   void SetUp() override {
-    WindowFixture::SetUp();
-    pics_ = MakeDir("home/pics");
-    out_ = MakeDir("home/out");
-    // Open to the unprivileged user the root-owned temporary tree that the tests walk.
-    for (const QString& dir : {QFileInfo(Home()).path(), Home(), pics_})
-      ::chmod(QFile::encodeName(dir).constData(), 0755);
-    ::chmod(QFile::encodeName(out_).constData(), 0777);
+    pics_ = dir / "pics";
+    out_ = dir / "out";
+    fs::create_directory(pics_);
+    fs::create_directory(out_);
+    // Open to the unprivileged user the root-owned temporary tree.
+    for (const std::string& folder : {dir.Path().string(), pics_}) ::chmod(folder.c_str(), 0755);
+    ::chmod(out_.c_str(), 0777);
   }
   void TearDown() override {
-    form_.reset();
-    for (const QString& dir : {pics_, out_}) ::chmod(QFile::encodeName(dir).constData(), 0755);
-    WindowFixture::TearDown();
+    for (const std::string& folder : {pics_, out_}) ::chmod(folder.c_str(), 0755);
   }
 
-  void IntoOutputFolder(const QString& folder) {
-    Find<QRadioButton>("rbname2")->click();
-    Find<QLineEdit>("ePath")->setText(folder);
+  std::string Pic(const std::string& name, int width = 64, int height = 48) {
+    return WriteJpeg("pics/" + name, width, height);
   }
-  // Presses the batch button; returns the boxes it showed.
-  QStringList PressBatch(bool unprivileged = false) {
-    std::map<QString, QByteArray> before;
-    for (const QString& name : QDir(pics_).entryList(QDir::Files)) {
-      before[name] = Hash(pics_ + '/' + name);
+  MainSettings InPics(std::vector<std::string> entries, const std::string& output_folder = "") {
+    MainSettings settings = Opened(std::move(entries));
+    settings.ListFolder = settings.TreeFolder = pics_;
+    if (!output_folder.empty()) settings.Naming = {nmOutputFolder, "tb", output_folder};
+    return settings;
+  }
+  // Runs the batch; returns the message that ended it.
+  std::string Batch(const MainSettings& settings, bool unprivileged = false) {
+    std::map<std::string, std::vector<std::uint8_t>> before;
+    for (const auto& entry : fs::directory_iterator(pics_)) {
+      before[entry.path().string()] = ReadBytes(entry.path().string());
     }
-    ScopedBoxCapture boxes;
+    std::string ended;
     {
       std::optional<AsUnprivileged> user;
       if (unprivileged) user.emplace();
-      Find<QToolButton>("SpeedButton2")->click();
+      ended = Run(RunBatch, settings);
     }
-    for (const auto& [name, hash] : before) {
-      EXPECT_EQ(Hash(pics_ + '/' + name), hash) << "source changed: " << name.toStdString();
+    for (const auto& [path, bytes] : before) {
+      EXPECT_EQ(ReadBytes(path), bytes) << "source changed: " << path;
     }
-    return boxes.Texts();
+    return ended;
   }
-  QString pics_, out_;
+  std::string pics_, out_;
 };
 
 TEST_F(BatchHardeningTest, UnwritableDestinationEndsTheBatchAtItsFile) {
   struct Case {
     const char* what;
-    std::function<QString()> prepare;  // the output folder to choose
+    std::function<std::string()> prepare;  // the output folder to choose
     const char* reason;
   };
   const Case cases[] = {
-      {"missing output folder", [this] { return Home() + "/gone"; },
-       "No such file or directory"},
+      {"missing output folder", [this] { return dir / "gone"; }, "No such file or directory"},
       {"read-only output folder",
        [this] {
-         ::chmod(QFile::encodeName(out_).constData(), 0555);
+         ::chmod(out_.c_str(), 0555);
          return out_;
        },
        "Permission denied"},
       {"destination is a device",
        [this] {
-         QFile::link("/dev/full", out_ + "/a.jpg");
+         fs::create_symlink("/dev/full", out_ + "/a.jpg");
          return out_;
        },
        "Not a regular file"},
   };
-  WriteJpeg(pics_ + "/a.jpg", 64, 48);
-  WriteJpeg(pics_ + "/b.jpg", 64, 48);
+  Pic("a.jpg");
+  Pic("b.jpg");
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    OpenWindowOn(pics_);
-    const QString folder = c.prepare();
-    IntoOutputFolder(folder);
-    EXPECT_EQ(PressBatch(true),
-              QStringList{"Cannot create file \"" + folder + "/a.jpg\". " + c.reason + "."});
-    EXPECT_TRUE(Log().isEmpty());
-    EXPECT_TRUE(Bar()->isVisible());
-    EXPECT_EQ(Bar()->value(), 0);
-    EXPECT_FALSE(QFile::exists(folder + "/b.jpg"));
-    ::chmod(QFile::encodeName(out_).constData(), 0777);
+    const std::string folder = c.prepare();
+    EXPECT_EQ(Batch(InPics({"a.jpg", "b.jpg"}, folder), true),
+              "Cannot create file \"" + folder + "/a.jpg\". " + c.reason);
+    EXPECT_EQ(view.events, (Events{"clear", "start 2"}));
+    EXPECT_FALSE(fs::exists(folder + "/b.jpg"));
+    ::chmod(out_.c_str(), 0777);
   }
 }
 
 TEST_F(BatchHardeningTest, FullDiskStopsTheBatchWithAWriteErrorAndKeepsWhatWasMade) {
-  WriteJpeg(pics_ + "/a.jpg", 16, 16);    // a thumbnail of well under 2000 bytes
-  WriteJpeg(pics_ + "/b.jpg", 600, 600);  // one of far more
-  WriteJpeg(pics_ + "/c.jpg", 16, 16);
-  OpenWindowOn(pics_);
+  const std::string a = Pic("a.jpg", 16, 16);  // a thumbnail of well under 2000 bytes
+  Pic("b.jpg", 600, 600);                      // one of far more
+  Pic("c.jpg", 16, 16);
   // A file size limit cuts the write as a full disk does.
   struct rlimit old_limit {};
   ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old_limit), 0);
   const auto old_handler = ::signal(SIGXFSZ, SIG_IGN);
   const struct rlimit small{2000, old_limit.rlim_max};
   ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-  const QStringList boxes = PressBatch();
+  const std::string ended = Batch(InPics({"a.jpg", "b.jpg", "c.jpg"}));
   ::setrlimit(RLIMIT_FSIZE, &old_limit);
   ::signal(SIGXFSZ, old_handler);
-  EXPECT_EQ(boxes, QStringList{"Stream write error."});
-  EXPECT_EQ(Log(), QStringList{Made(pics_ + "/a.jpg", pics_ + "/tba.jpg")});
-  JpegImage kept;
-  kept.LoadFile((pics_ + "/tba.jpg").toStdString());
-  EXPECT_EQ(kept.Width(), 8);
-  EXPECT_FALSE(QFile::exists(pics_ + "/tbc.jpg"));
-  EXPECT_EQ(Bar()->value(), 1);
+  EXPECT_EQ(ended, "Stream write error");
+  EXPECT_EQ(view.events, (Events{"clear", "start 3", Made(a, pics_ + "/tba.jpg"), "step", "events"}));
+  EXPECT_EQ(SizeOf(pics_ + "/tba.jpg"), std::make_pair(8, 8));
+  EXPECT_FALSE(fs::exists(pics_ + "/tbc.jpg"));
 }
 
 TEST_F(BatchHardeningTest, SourceGoneOrUnreadableStopsTheBatchWithTheOpenError) {
   struct Case {
     const char* what;
-    std::function<void(const QString&)> spoil;
+    std::function<void(const std::string&)> spoil;
     const char* reason;
   };
   const Case cases[] = {
-      {"deleted after listing", [](const QString& path) { QFile::remove(path); },
+      {"deleted after listing", [](const std::string& path) { fs::remove(path); },
        "No such file or directory"},
-      {"no read permission",
-       [](const QString& path) { ::chmod(QFile::encodeName(path).constData(), 0200); },
+      {"no read permission", [](const std::string& path) { ::chmod(path.c_str(), 0200); },
        "Permission denied"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    for (const char* name : {"a.jpg", "b.jpg", "c.jpg"}) WriteJpeg(pics_ + '/' + name, 64, 48);
-    for (const char* name : {"a.jpg", "b.jpg", "c.jpg"}) QFile::remove(out_ + '/' + name);
-    OpenWindowOn(pics_);
-    IntoOutputFolder(out_);
-    c.spoil(pics_ + "/b.jpg");
-    EXPECT_EQ(PressBatch(true),
-              QStringList{"Cannot open file \"" + pics_ + "/b.jpg\". " + c.reason + "."});
-    EXPECT_EQ(Log(), QStringList{Made(pics_ + "/a.jpg", out_ + "/a.jpg")});
-    EXPECT_TRUE(QFile::exists(out_ + "/a.jpg"));
-    EXPECT_FALSE(QFile::exists(out_ + "/c.jpg"));
-    EXPECT_EQ(Bar()->value(), 1);
-    QFile::remove(pics_ + "/b.jpg");
+    const std::string a = Pic("a.jpg"), b = Pic("b.jpg");
+    Pic("c.jpg");
+    for (const char* name : {"a.jpg", "b.jpg", "c.jpg"}) fs::remove(out_ + '/' + name);
+    c.spoil(b);
+    EXPECT_EQ(Batch(InPics({"a.jpg", "b.jpg", "c.jpg"}, out_), true),
+              "Cannot open file \"" + b + "\". " + c.reason);
+    EXPECT_EQ(view.events, (Events{"clear", "start 3", Made(a, out_ + "/a.jpg"), "step", "events"}));
+    EXPECT_TRUE(fs::exists(out_ + "/a.jpg"));
+    EXPECT_FALSE(fs::exists(out_ + "/c.jpg"));
+    fs::remove(b);
   }
 }
 
-TEST_F(BatchHardeningTest, NamesWithBlanksQuotesAndNewlinesAreProcessedLikeAnyOther) {
-  const QStringList names = {"a b.jpg", "say \"cheese\".jpg", "it's.jpg", "two\nlines.jpg"};
-  for (const QString& name : names) WriteJpeg(pics_ + '/' + name, 64, 48);
-  OpenWindowOn(pics_);
-  EXPECT_TRUE(PressBatch().isEmpty());
-  ASSERT_EQ(List()->Count(), names.size());
-  QStringList made;
-  for (int i = 0; i < List()->Count(); ++i) {
-    made << Made(pics_ + '/' + List()->Item(i), pics_ + "/tb" + List()->Item(i));
+TEST_F(BatchHardeningTest, OddNamesAreProcessedLikeAnyOther) {
+  // Blanks, quotes, a newline, and Latin-1 bytes that are no UTF-8.
+  const std::vector<std::string> names = {"a b.jpg", "say \"cheese\".jpg", "it's.jpg",
+                                          "two\nlines.jpg", "caf\xe9 \xff.jpg"};
+  Events made = {"clear", "start 5"};
+  for (const std::string& name : names) {
+    made.insert(made.end(), {Made(Pic(name), pics_ + "/tb" + name), "step", "events"});
   }
-  EXPECT_EQ(Log(), made.join('\n').split('\n'));  // the newline splits its line in the log
-  for (const QString& name : names) {
-    EXPECT_TRUE(QFile::exists(pics_ + "/tb" + name)) << name.toStdString();
-  }
-}
-
-TEST_F(BatchHardeningTest, NameThatIsNotUtf8IsProcessedOrRefusedWithTheOpenError) {
-  WriteJpeg(pics_ + "/x.jpg", 64, 48);
-  QFile jpeg(pics_ + "/x.jpg");
-  ASSERT_TRUE(jpeg.open(QIODevice::ReadOnly));
-  const QByteArray bytes = jpeg.readAll();
-  // Latin-1 bytes, not UTF-8.
-  const QByteArray path = QFile::encodeName(pics_) + "/caf\xe9 \xff.jpg";
-  const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  ASSERT_GE(fd, 0);
-  ASSERT_EQ(::write(fd, bytes.constData(), bytes.size()), bytes.size());
-  ::close(fd);
-  OpenWindowOn(pics_);
-  const QStringList boxes = PressBatch();
-  EXPECT_LE(boxes.size(), 1);
-  if (boxes.isEmpty()) {
-    EXPECT_EQ(Log().size(), 2);
-  } else {
-    EXPECT_TRUE(boxes.front().startsWith("Cannot open file \"" + pics_ + '/'))
-        << boxes.front().toStdString();
-  }
-  // QTemporaryDir cannot name these files to remove them.
-  ::unlink(path.constData());
-  ::unlink((QFile::encodeName(pics_) + "/tbcaf\xe9 \xff.jpg").constData());
+  made.push_back("end");
+  EXPECT_EQ(Batch(InPics(names)), "");
+  EXPECT_EQ(view.events, made);
+  for (const std::string& name : names) EXPECT_TRUE(fs::exists(pics_ + "/tb" + name)) << name;
 }
 
 }  // namespace

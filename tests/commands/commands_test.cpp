@@ -1,134 +1,85 @@
-// The two command buttons end to end: the real window, real JPEG files in temporary folders.
-#include <QLineEdit>
-#include <QRadioButton>
-#include <QToolButton>
+// Both commands without a window: what they report, in order, and the files they make.
+#include <filesystem>
 
-#include "tests/commands/window_fixture.h"
-#include "tests/qt_print.h"
-#include "ui/message_box.h"
+#include "tests/commands/command_fixture.h"
 
 namespace {
 
-class CommandsTest : public WindowFixture {
- protected:
-  void SetUp() override {
-    BrowseFixture::SetUp();
-    pics_ = MakeDir("home/pics");
+class CommandsTest : public CommandFixture {};
+
+TEST_F(CommandsTest, PreFlightChecksAndTheSelectionStopACommandAfterClearingTheLog) {
+  EXPECT_EQ(Run(RunSingleImage, Opened({})), "");
+  EXPECT_EQ(view.events, (Events{"clear", "message 没有任何jpg图片需要生成缩略图!"}));
+  EXPECT_EQ(Run(RunBatch, Opened({})), "");
+  EXPECT_EQ(view.events, (Events{"clear", "message 没有任何jpg图片需要生成缩略图!"}));
+
+  WriteJpeg("a.jpg", 40, 30);
+  MainSettings blank_prefix = Opened({"a.jpg"});
+  blank_prefix.Naming.Prefix = "  ";
+  EXPECT_EQ(Run(RunSingleImage, blank_prefix), "");  // the checks come before the selection
+  EXPECT_EQ(view.events, (Events{"clear", "message 保存于同目录下，请输入前缀以区分原图!"}));
+  EXPECT_EQ(Run(RunSingleImage, Opened({"a.jpg"})), "");
+  EXPECT_EQ(view.events, (Events{"clear", "message 未选择jpg文件!"}));
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator()), 1);
+}
+
+TEST_F(CommandsTest, SingleImageMakesTheSelectedFileUnderEachRuleIntoTheTreeFolder) {
+  const std::string a = WriteJpeg("a.jpg", 64, 48);
+  WriteJpeg("b.jpg", 64, 48);
+  fs::create_directory(dir.Path() / "tree");
+  // Every box holds another number, so that a rule reading the wrong box gives another size.
+  MainSettings settings = Opened({"a.jpg", "b.jpg"}, 0);  // the first entry is a selection
+  settings.Sizing = {tmNone, "25", "24", "40", "30", "20", "12", "32"};
+  settings.TreeFolder = dir / "tree";  // the prefix rule writes beside the tree's folder
+  const struct {
+    ThumbnailMode rule;
+    std::pair<int, int> size;
+  } cases[] = {{tmPercent, {16, 12}}, {tmByHeight, {32, 24}}, {tmByWidth, {40, 30}},
+               {tmCustom, {20, 30}},  {tmMaxBox, {32, 24}}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.rule);
+    settings.Sizing.Rule = c.rule;
+    EXPECT_EQ(Run(RunSingleImage, settings), "");
+    EXPECT_EQ(view.events, (Events{"clear", Made(a, dir / "tree/tba.jpg")}));
+    EXPECT_EQ(SizeOf(dir / "tree/tba.jpg"), c.size);
   }
-
-  // Presses a command button; returns the boxes it showed.
-  QStringList Press(const char* button) {
-    ScopedBoxCapture boxes;
-    Find<QToolButton>(button)->click();
-    return boxes.Texts();
-  }
-  QString pics_;
-};
-
-TEST_F(CommandsTest, PreFlightChecksStopBothCommandsWithTheirMessage) {
-  OpenWindowOn(pics_);  // no JPEG files at all
-  EXPECT_EQ(Press("SpeedButton1"), QStringList{"没有任何jpg图片需要生成缩略图!"});
-  EXPECT_EQ(Press("SpeedButton2"), QStringList{"没有任何jpg图片需要生成缩略图!"});
-
-  WriteJpeg(pics_ + "/a.jpg", 20, 10);
-  OpenWindowOn(pics_);
-  Find<QLineEdit>("Edit2")->setText("  ");
-  EXPECT_EQ(Press("SpeedButton2"), QStringList{"保存于同目录下，请输入前缀以区分原图!"});
-  Find<QLineEdit>("Edit2")->setText("tb");
-
-  Find<QRadioButton>("rbname2")->click();
-  EXPECT_EQ(Press("SpeedButton2"), QStringList{"请选择保存目录!"});
-  // An output folder equal to the list folder blocks the prefix rule too.
-  Find<QLineEdit>("ePath")->setText(pics_);
-  EXPECT_EQ(Press("SpeedButton2"), QStringList{"源目录和目标目录相同!"});
-  Find<QRadioButton>("rbname1")->click();
-  EXPECT_EQ(Press("SpeedButton1"), QStringList{"源目录和目标目录相同!"});
-  EXPECT_TRUE(Log().isEmpty());
-  EXPECT_FALSE(Bar()->isVisible());
-  EXPECT_FALSE(QFile::exists(pics_ + "/tba.jpg"));
+  EXPECT_FALSE(fs::exists(dir / "tbb.jpg"));
 }
 
-TEST_F(CommandsTest, SingleImageNeedsASelectionAndMakesOneThumbnail) {
-  WriteJpeg(pics_ + "/a.jpg", 40, 30);
-  WriteJpeg(pics_ + "/b.jpg", 40, 30);
-  OpenWindowOn(pics_);
-  Find<QPlainTextEdit>("Memo1")->setPlainText("old line");
-  EXPECT_EQ(Press("SpeedButton1"), QStringList{"未选择jpg文件!"});
-  EXPECT_TRUE(Log().isEmpty());  // cleared before the check
-
-  List()->SelectName("b.jpg");
-  EXPECT_TRUE(Press("SpeedButton1").isEmpty());
-  EXPECT_EQ(Log(), QStringList{Made(pics_ + "/b.jpg", pics_ + "/tbb.jpg")});
-  JpegImage thumb;
-  thumb.LoadFile((pics_ + "/tbb.jpg").toStdString());
-  EXPECT_EQ(thumb.Width(), 20);
-  EXPECT_EQ(thumb.Height(), 15);
-  EXPECT_FALSE(QFile::exists(pics_ + "/tba.jpg"));
-
-  // Into the output folder, under the source's own name.
-  const QString out = MakeDir("home/out");
-  Find<QRadioButton>("rbname2")->click();
-  Find<QLineEdit>("ePath")->setText(out);
-  EXPECT_TRUE(Press("SpeedButton1").isEmpty());
-  EXPECT_EQ(Log(), QStringList{Made(pics_ + "/b.jpg", out + "/b.jpg")});
-  EXPECT_TRUE(QFile::exists(out + "/b.jpg"));
+TEST_F(CommandsTest, BatchLogsEveryEntryInOrderStepsTheBarAndLetsEventsRunBetweenFiles) {
+  const std::string a = WriteJpeg("a.jpg", 64, 48);
+  const std::string b = WriteJpeg("b.jpg", 32, 48);  // not wider than the requested 40
+  const std::string c = WriteJpeg("c.jpg", 64, 48);
+  const std::vector<std::uint8_t> before = ReadBytes(a);
+  MainSettings settings = Opened({"a.jpg", "b.jpg", "c.jpg"});
+  settings.Sizing.Rule = tmByWidth;
+  settings.Sizing.editWW = "40";
+  EXPECT_EQ(Run(RunBatch, settings), "");
+  EXPECT_EQ(view.events,
+            (Events{"clear", "start 3",
+                    Made(a, dir / "tba.jpg"), "step", "events",
+                    "log 缩略图失败：" + b + "只能缩小！", "step", "events",
+                    Made(c, dir / "tbc.jpg"), "step", "events", "end"}));
+  EXPECT_EQ(SizeOf(dir / "tbc.jpg"), std::make_pair(40, 30));
+  EXPECT_FALSE(fs::exists(dir / "tbb.jpg"));
+  EXPECT_EQ(ReadBytes(a), before);
 }
 
-TEST_F(CommandsTest, BatchMakesEveryListedFileInListOrderAndNotItsOwnOutput) {
-  WriteJpeg(pics_ + "/c.jpg", 64, 48);
-  WriteJpeg(pics_ + "/A.jpg", 64, 48);
-  WriteJpeg(pics_ + "/b.JPEG", 64, 48);
-  const QByteArray before = Hash(pics_ + "/A.jpg");
-  OpenWindowOn(pics_);
-  EXPECT_TRUE(Press("SpeedButton2").isEmpty());
-  EXPECT_EQ(Log(), (QStringList{Made(pics_ + "/A.jpg", pics_ + "/tbA.jpg"),
-                                Made(pics_ + "/b.JPEG", pics_ + "/tbb.JPEG"),
-                                Made(pics_ + "/c.jpg", pics_ + "/tbc.jpg")}));
-  EXPECT_EQ(Bar()->value(), 3);
-  EXPECT_FALSE(Bar()->isVisible());
-  EXPECT_FALSE(QFile::exists(pics_ + "/tbtbA.jpg"));  // written files are not in this run
-  EXPECT_EQ(Hash(pics_ + "/A.jpg"), before);
-
-  // A second batch starts its bar at 0 and reaches the new count.
-  WriteJpeg(pics_ + "/d.jpg", 64, 48);
-  OpenWindowOn(pics_);  // now lists A, b, c, d, tbA, tbb, tbc
-  EXPECT_TRUE(Press("SpeedButton2").isEmpty());
-  EXPECT_EQ(Log().size(), 7);
-  EXPECT_EQ(Bar()->value(), 7);
-  EXPECT_TRUE(QFile::exists(pics_ + "/tbtbA.jpg"));
+TEST_F(CommandsTest, ADamagedFileEndsTheBatchAtItsFileWithTheBarLeftShown) {
+  const std::string a = WriteJpeg("a.jpg", 64, 48);
+  WriteBytes(dir / "b.jpg", {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'});
+  WriteJpeg("c.jpg", 64, 48);
+  EXPECT_EQ(Run(RunBatch, Opened({"a.jpg", "b.jpg", "c.jpg"})), "JPEG error #53");
+  EXPECT_EQ(view.events, (Events{"clear", "start 3", Made(a, dir / "tba.jpg"), "step", "events"}));
+  EXPECT_FALSE(fs::exists(dir / "tbc.jpg"));
 }
 
-TEST_F(CommandsTest, BatchLogsARefusalAndGoesOn) {
-  WriteJpeg(pics_ + "/a.jpg", 64, 48);
-  WriteJpeg(pics_ + "/b.jpg", 32, 48);  // not wider than the requested 40
-  WriteJpeg(pics_ + "/c.jpg", 64, 48);
-  OpenWindowOn(pics_);
-  Find<QRadioButton>("rb3")->click();
-  Find<QLineEdit>("editWW")->setText("40");
-  EXPECT_TRUE(Press("SpeedButton2").isEmpty());
-  EXPECT_EQ(Log(), (QStringList{Made(pics_ + "/a.jpg", pics_ + "/tba.jpg"),
-                                "缩略图失败：" + pics_ + "/b.jpg只能缩小！",
-                                Made(pics_ + "/c.jpg", pics_ + "/tbc.jpg")}));
-  EXPECT_EQ(Bar()->value(), 3);
-  EXPECT_FALSE(QFile::exists(pics_ + "/tbb.jpg"));
-  JpegImage thumb;
-  thumb.LoadFile((pics_ + "/tbc.jpg").toStdString());
-  EXPECT_EQ(thumb.Width(), 40);
-  EXPECT_EQ(thumb.Height(), 30);
-}
-
-TEST_F(CommandsTest, ADamagedFileEndsTheBatchInTheErrorBox) {
-  WriteJpeg(pics_ + "/a.jpg", 64, 48);
-  MakeFile("home/pics/b.jpg", QByteArray("\x89PNG\r\n\x1a\n", 8));
-  WriteJpeg(pics_ + "/c.jpg", 64, 48);
-  OpenWindowOn(pics_);
-  EXPECT_EQ(Press("SpeedButton2"), QStringList{"JPEG error #53."});
-  EXPECT_EQ(Log(), QStringList{Made(pics_ + "/a.jpg", pics_ + "/tba.jpg")});
-  EXPECT_TRUE(QFile::exists(pics_ + "/tba.jpg"));
-  EXPECT_FALSE(QFile::exists(pics_ + "/tbb.jpg"));
-  EXPECT_FALSE(QFile::exists(pics_ + "/tbc.jpg"));
-  EXPECT_TRUE(Bar()->isVisible());
-  EXPECT_EQ(Bar()->value(), 1);
+TEST_F(CommandsTest, ANumberBoxThatIsNoNumberEndsTheBatchBeforeTheBar) {
+  WriteJpeg("a.jpg", 64, 48);
+  MainSettings settings = Opened({"a.jpg"});
+  settings.Sizing.editRate = "5 ";
+  EXPECT_EQ(Run(RunBatch, settings), "'5 ' is not a valid integer value");
+  EXPECT_EQ(view.events, (Events{"clear"}));
 }
 
 }  // namespace

@@ -14,6 +14,7 @@ TEST(OutputPath, SingleImageDestinations) {
   } cases[] = {
       {"/pics/a.jpg", "/pics", "/pics", Prefix("tb"), "/pics/tba.jpg"},
       {"/a.jpg", "/", "/", Prefix("tb"), "/tba.jpg"},               // the root
+      {"/pics/a.jpg", "/pics", "/tree", Prefix("tb"), "/tree/tba.jpg"},  // the tree's folder
       {"/pics/a.jpg", "/pics", "/pics", Prefix(" t\t"), "/pics/ta.jpg"},  // prefix trimmed
       {"/pics/a.JPG", "/pics", "/pics", Prefix("tb"), "/pics/tba.JPG"},   // case kept
       {"/a.jpg", "/", "/", Output("/out"), "/out/a.jpg"},

@@ -1,6 +1,6 @@
 #pragma once
-// The main window's controls that the commands read and write, under the window's own names.
-// The window owns every control; the pointers are valid while the window lives.
+// The main window's controls under the window's own names. The window owns every control; the
+// pointers are valid while the window lives.
 class FileListBox;
 class PreviewImage;
 class QLabel;
@@ -9,11 +9,9 @@ class QPlainTextEdit;
 class QProgressBar;
 class QRadioButton;
 class QToolButton;
-class QWidget;
 class ShellTreeView;
 
 struct MainControls {
-  QWidget* Form;  // owner of the modal windows the commands open
   QRadioButton *rb1, *rb2, *rb3, *rb4, *rb5;
   QLineEdit *editRate, *editHH, *editWW, *editH, *editW, *editQH, *editQW;
   QRadioButton *rbname1, *rbname2;

@@ -1,4 +1,4 @@
-#include "ui/text_conversions.h"
+#include "engine/text_conversions.h"
 
 #include <cstdint>
 
