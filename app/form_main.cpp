@@ -3,7 +3,6 @@
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QGroupBox>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -11,7 +10,6 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QRadioButton>
-#include <QScreen>
 #include <QSplitter>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -30,6 +28,7 @@
 #include "ui/message_box.h"
 #include "ui/preview.h"
 #include "ui/shell_tree_view.h"
+#include "ui/widget_helpers.h"
 
 namespace {
 
@@ -38,12 +37,6 @@ constexpr int kMinimumHeight = 600;
 constexpr int kPercentLimit = 100;
 constexpr int kPixelLimit = 1000;
 const char* const kResetText = "100";
-
-template <class Widget>
-Widget* Named(Widget* widget, const char* name) {
-  widget->setObjectName(QString::fromLatin1(name));
-  return widget;
-}
 
 QLineEdit* NumberBox(QWidget* parent, const char* name, const char* text) {
   auto* box = Named(new QLineEdit(QString::fromLatin1(text), parent), name);
@@ -403,11 +396,7 @@ void TFormMain::showEvent(QShowEvent* event) {
   // FormCreate could only size the client area; now the frame is known, the outer size is set.
   const QSize frame = frameGeometry().size() - size();
   resize(kMinimumWidth - frame.width(), kMinimumHeight - frame.height());
-  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-    QRect frame = frameGeometry();
-    frame.moveCenter(screen->availableGeometry().center());
-    move(frame.topLeft());
-  }
+  CentreOnScreen(this);
 }
 
 void TFormMain::closeEvent(QCloseEvent* event) {

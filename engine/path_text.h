@@ -5,7 +5,7 @@
 
 template <class Text>
 bool EndsWithSeparator(const Text& path) {
-  return !path.empty() && path.back() == '/';
+  return path.size() > 0 && path.back() == '/';
 }
 
 // folder + "/" + name, or folder + name when the folder already ends with "/".

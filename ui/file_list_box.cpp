@@ -4,7 +4,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <QApplication>
 #include <QCollator>
 #include <QDir>
 #include <QFile>
@@ -18,7 +17,9 @@
 #include <optional>
 
 #include "engine/errors.h"
+#include "engine/path_text.h"
 #include "ui/guarded.h"
+#include "ui/widget_helpers.h"
 
 namespace {
 
@@ -105,14 +106,6 @@ ListGlyph FileGlyph(const QString& name) {
 }
 
 int FloorHalf(int value) { return value >= 0 ? value / 2 : -((1 - value) / 2); }
-
-class BusyCursor {
- public:
-  BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-  ~BusyCursor() { QApplication::restoreOverrideCursor(); }
-  BusyCursor(const BusyCursor&) = delete;
-  BusyCursor& operator=(const BusyCursor&) = delete;
-};
 
 // Fixed-height rows: background, glyph 2 pixels in and centred, text at the row's top.
 class EntryDelegate : public QStyledItemDelegate {
@@ -210,7 +203,7 @@ QString FileListBox::SelectedName() const {
 QString FileListBox::SelectedFile() const {
   const QString name = SelectedName();
   if (name.isEmpty()) return QString();
-  return folder_.endsWith('/') ? folder_ + name : folder_ + '/' + name;
+  return JoinPath(folder_, name);
 }
 
 bool FileListBox::SameFileName(const QString& a, const QString& b) {
@@ -240,7 +233,7 @@ FileListBox::SplitParts FileListBox::SplitPath(const QString& text) const {
   ChangeDir(folder);
   if (!last.isEmpty() && !HasWildcard(last) && !FileExists(last)) {
     ChangeDir(last);
-    folder = folder == "/" ? "/" + last : folder + '/' + last;
+    folder = JoinPath(folder, last);
     last.clear();
   }
   return SplitParts{folder, last};
@@ -271,7 +264,7 @@ void FileListBox::ChangeFolder(const QString& folder) {
   const QString base = in_old ? folder_ : QDir::currentPath();
   ChangeDir(folder);
   // Kept as named rather than with links resolved, so that it matches the tree's path.
-  folder_ = QDir::cleanPath(QDir::isAbsolutePath(folder) ? folder : base + '/' + folder);
+  folder_ = QDir::cleanPath(QDir::isAbsolutePath(folder) ? folder : JoinPath(base, folder));
   Reread();
 }
 
@@ -285,7 +278,7 @@ void FileListBox::Reread() {
   collator.setCaseSensitivity(Qt::CaseInsensitive);
   QStringList texts;
   std::vector<ListGlyph> glyphs;
-  std::optional<BusyCursor> busy;
+  std::optional<WaitCursor> busy;
   for (const QString& pattern : mask_.split(';')) {
     std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir("."), ::closedir);
     if (!dir) continue;

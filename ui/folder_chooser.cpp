@@ -1,29 +1,17 @@
 #include "ui/folder_chooser.h"
 
-#include <QApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QLineEdit>
 
 #include "engine/errors.h"
+#include "engine/path_text.h"
 #include "ui/folder_chooser_window.h"
+#include "ui/widget_helpers.h"
 
 namespace {
 
-bool IsUnder(const QString& path, const QString& folder) {
-  return path == folder || path.startsWith(folder.endsWith('/') ? folder : folder + '/');
-}
-
 bool chooser_open = false;
-
-// The pointer as it was before the opening comes back however Choose() ends.
-class CursorScope {
- public:
-  CursorScope() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-  ~CursorScope() { QApplication::restoreOverrideCursor(); }
-  CursorScope(const CursorScope&) = delete;
-  CursorScope& operator=(const CursorScope&) = delete;
-};
 
 }  // namespace
 
@@ -36,31 +24,16 @@ FolderNamespace FolderChooser::Namespace() const {
 
 FolderChain FolderChooser::ChainForFolder(const FolderNamespace& names, const QString& path) {
   const QString target = QDir::cleanPath(path);
-  const FolderItem desktop = names.Desktop();
-  if (target == desktop.fs_path) return {};
-  // Every place under the desktop that holds the folder is a way down; the deepest is taken.
-  FolderChain best;
-  auto consider = [&](FolderChain start) {
-    if (best.empty() || start.back().fs_path.size() > best.back().fs_path.size()) best = start;
-  };
-  for (const FolderItem& child : names.Children(desktop)) {
-    if (child.kind == FolderKind::fkComputer) {
-      for (const FolderItem& volume : names.Children(child)) {
-        if (volume.IsFileSystem() && IsUnder(target, volume.fs_path)) consider({child, volume});
-      }
-    } else if (child.IsFileSystem() && IsUnder(target, child.fs_path)) {
-      consider({child});
-    }
+  if (target == names.Desktop().fs_path) return {};
+  const std::vector<FolderChain> places = names.PlacesHolding(target);
+  if (places.empty()) return {};
+  FolderChain chain = places.front();
+  QString walked = chain.back().fs_path;
+  for (const QString& part : target.mid(walked.size()).split('/', Qt::SkipEmptyParts)) {
+    walked = JoinPath(walked, part);
+    chain.push_back(names.ItemForFolder(walked));
   }
-  if (best.empty()) return {};
-  const QString base = best.back().fs_path;
-  const QString rest = target.mid(base.size());
-  QString walked = base;
-  for (const QString& part : rest.split('/', Qt::SkipEmptyParts)) {
-    walked = walked.endsWith('/') ? walked + part : walked + '/' + part;
-    best.push_back(names.ItemForFolder(walked));
-  }
-  return best;
+  return chain;
 }
 
 void FolderChooser::SetChosenPath(const QString& text) {
@@ -84,7 +57,7 @@ bool FolderChooser::Choose() {
   struct Closed {
     ~Closed() { chooser_open = false; }
   } closed;
-  CursorScope cursor;
+  WaitCursor cursor;  // the pointer before the opening comes back however Choose() ends
   FolderChooserWindow window(*this, owner_);
   const bool ok = window.exec() == QDialog::Accepted;
   window.StorePlacement(*this);

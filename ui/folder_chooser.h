@@ -32,10 +32,6 @@ constexpr bool HasOption(FolderChooserOptions options, FolderChooserOption bit) 
 enum TPosition { poScreenCenter, poDesigned };  // poDesigned: at FormLeft, FormTop
 enum TWindowState { wsNormal, wsMinimized, wsMaximized };
 
-// A namespace item as its chain of items from the desktop down, the desktop excluded; the
-// empty chain is the desktop itself.
-using FolderChain = std::vector<FolderItem>;
-
 class FolderChooser {
  public:
   explicit FolderChooser(QWidget* owner = nullptr) : owner_(owner) {}

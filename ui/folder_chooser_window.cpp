@@ -10,13 +10,13 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
-#include <QScreen>
 #include <QSocketNotifier>
 #include <QStatusBar>
 #include <QTimer>
 
-#include "ui/guarded.h"
 #include "engine/text_conversions.h"
+#include "ui/guarded.h"
+#include "ui/widget_helpers.h"
 
 namespace {
 
@@ -26,12 +26,6 @@ constexpr int kClientWidth = 358, kClientHeight = 325;
 constexpr int kMinOuterWidth = 366, kMinOuterHeight = 340;
 constexpr int kStatusHeight = 19, kButtonRowHeight = 29;
 constexpr int kButtonWidth = 75, kButtonHeight = 23, kMargin = 8;
-
-template <class W>
-W* Named(W* widget, const char* name) {
-  widget->setObjectName(QString::fromLatin1(name));
-  return widget;
-}
 
 }  // namespace
 
@@ -62,14 +56,6 @@ void ChooserTree::drawRow(QPainter* painter, const QStyleOptionViewItem& option,
   painter->restore();
 }
 
-FolderNode* ChooserTree::FindChild(FolderNode* parent, const QString& key) const {
-  for (int i = 0; i < parent->childCount(); ++i) {
-    auto* child = static_cast<FolderNode*>(parent->child(i));
-    if (child->Item().Key() == key) return child;
-  }
-  return nullptr;
-}
-
 FolderNode* ChooserTree::FindByIdentity(const QString& identity) const {
   for (QTreeWidgetItemIterator it(const_cast<ChooserTree*>(this)); *it != nullptr; ++it) {
     auto* node = static_cast<FolderNode*>(*it);
@@ -83,20 +69,11 @@ void ChooserTree::SelectChain(const FolderChain& chain) {
   if (node == nullptr) return;
   for (const FolderItem& level : chain) {
     node->setExpanded(true);  // lists the folder on its first expansion
-    FolderNode* next = FindChild(node, level.Key());
+    FolderNode* next = ChildWithKey(node, level.Key());
     if (next == nullptr && node->Populated() && level.IsFileSystem() &&
         QFileInfo(level.fs_path).isDir()) {
       // A folder that exists but was not listed (a hidden one, say) gets its node all the same.
-      next = new FolderNode(level);
-      node->addChild(next);
-      next->setText(0, level.text);
-      next->setIcon(0, Namespace().Icon(level));
-      next->setChildIndicatorPolicy(Namespace().HasSubfolders(level)
-                                        ? QTreeWidgetItem::ShowIndicator
-                                        : QTreeWidgetItem::DontShowIndicator);
-      Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
-      if (level.can_rename) flags |= Qt::ItemIsEditable;
-      next->setFlags(flags);
+      next = AddChildNode(node, level);
     }
     if (next == nullptr) {
       ++beeps_;
@@ -128,7 +105,7 @@ void ChooserTree::RefreshAll(const FolderChain& selected) {
   FolderNode* node = TopNode();
   bool whole = true;
   for (const FolderItem& level : selected) {
-    FolderNode* next = FindChild(node, level.Key());
+    FolderNode* next = ChildWithKey(node, level.Key());
     if (next == nullptr) {
       whole = false;
       break;
@@ -276,13 +253,7 @@ void FolderChooserWindow::showEvent(QShowEvent* event) {
   setMinimumSize(kMinOuterWidth - frame.left() - frame.right(),
                  kMinOuterHeight - frame.top() - frame.bottom());
   if (position_ == poScreenCenter && !isMaximized()) {
-    const QScreen* screen = parentWidget() != nullptr ? parentWidget()->screen()
-                                                     : QGuiApplication::primaryScreen();
-    if (screen != nullptr) {
-      QRect outer = frameGeometry();
-      outer.moveCenter(screen->availableGeometry().center());
-      move(outer.topLeft());
-    }
+    CentreOnScreen(this, parentWidget() != nullptr ? parentWidget()->screen() : nullptr);
   }
   tree_->Fill();
   tree_->SelectChain(chosen_);

@@ -47,7 +47,6 @@ class ChooserTree : public ShellTreeView {
   void contextMenuEvent(QContextMenuEvent* event) override;
 
  private:
-  FolderNode* FindChild(FolderNode* parent, const QString& key) const;
   FolderNode* FindByIdentity(const QString& identity) const;
   void SortRenamed(const QString& identity);
 

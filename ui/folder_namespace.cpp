@@ -11,6 +11,7 @@
 #include <algorithm>
 
 #include "engine/errors.h"
+#include "engine/path_text.h"
 
 namespace {
 
@@ -19,10 +20,6 @@ const QString kComputerText = QStringLiteral("计算机");
 const QString kRootText = QStringLiteral("文件系统");
 
 QString CleanAbsolute(const QString& path) { return QDir::cleanPath(QDir(path).absolutePath()); }
-
-QString JoinPath(const QString& folder, const QString& name) {
-  return folder.endsWith('/') ? folder + name : folder + '/' + name;
-}
 
 QDir::Filters FolderFilters(bool show_hidden) {
   QDir::Filters filters = QDir::Dirs | QDir::NoDotAndDotDot;
@@ -45,7 +42,7 @@ bool IsUserVolume(const QStorageInfo& volume) {
   if (kPseudoTypes.contains(QString::fromLatin1(volume.fileSystemType()))) return false;
   if (root.startsWith("/run/media/")) return true;
   for (const QString& prefix : kSystemPrefixes) {
-    if (root == prefix || root.startsWith(prefix + '/')) return false;
+    if (IsUnder(root, prefix)) return false;
   }
   return true;
 }
@@ -171,6 +168,23 @@ std::vector<FolderItem> FolderNamespace::Children(const FolderItem& item) const 
       return Subfolders(item.fs_path);
   }
   return {};
+}
+
+std::vector<FolderChain> FolderNamespace::PlacesHolding(const QString& path) const {
+  std::vector<FolderChain> places;
+  for (const FolderItem& child : Children(Desktop())) {
+    if (child.kind == FolderKind::fkComputer) {
+      for (const FolderItem& volume : Children(child)) {
+        if (volume.IsFileSystem() && IsUnder(path, volume.fs_path)) places.push_back({child, volume});
+      }
+    } else if (child.IsFileSystem() && IsUnder(path, child.fs_path)) {
+      places.push_back({child});
+    }
+  }
+  std::stable_sort(places.begin(), places.end(), [](const FolderChain& a, const FolderChain& b) {
+    return a.back().fs_path.size() > b.back().fs_path.size();
+  });
+  return places;
 }
 
 bool FolderNamespace::HasSubfolders(const FolderItem& item) const {

@@ -28,6 +28,10 @@ struct FolderItem {
   QString Key() const;
 };
 
+// An item as its chain of items from the desktop down, the desktop excluded; the empty chain
+// is the desktop itself.
+using FolderChain = std::vector<FolderItem>;
+
 class FolderNamespace {
  public:
   struct Options {
@@ -48,6 +52,11 @@ class FolderNamespace {
   std::vector<FolderItem> Children(const FolderItem& item) const;
   // Cheap: stops at the first visible subfolder.
   bool HasSubfolders(const FolderItem& item) const;
+
+  // The ways down to the file-system folder at path (absolute and clean): every place under the
+  // desktop that holds it (a desktop folder, the home folder, a volume or the root under
+  // "计算机") as the chain to that place, the deepest place first.
+  std::vector<FolderChain> PlacesHolding(const QString& path) const;
 
   // The item for a file-system folder given by path, as a child would show it.
   FolderItem ItemForFolder(const QString& path) const;

@@ -11,14 +11,9 @@
 #include "ui/app_icon.h"
 #include "ui/home_page.h"
 #include "ui/hyperlink_label.h"
+#include "ui/widget_helpers.h"
 
 namespace {
-
-template <class W>
-W* Named(W* widget, const char* name) {
-  widget->setObjectName(QString::fromLatin1(name));
-  return widget;
-}
 
 // Read-only, flat (a plain one-pixel line instead of a sunken border), on the dialog's colour.
 QPlainTextEdit* MakeMemo(const char* name, const QString& text, QWidget* parent) {

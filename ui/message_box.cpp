@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 
 #include "engine/errors.h"
+#include "ui/widget_helpers.h"
 
 namespace {
 
@@ -115,11 +116,7 @@ void MessageDialog::keyPressEvent(QKeyEvent* event) {
 
 void MessageDialog::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
-  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-    QRect frame = frameGeometry();
-    frame.moveCenter(screen->availableGeometry().center());
-    move(frame.topLeft());
-  }
+  CentreOnScreen(this);
 }
 
 ScopedBoxCapture::ScopedBoxCapture() : ScopedBoxCapture(nullptr) {}

@@ -1,6 +1,5 @@
 #include "ui/shell_tree_view.h"
 
-#include <QApplication>
 #include <QContextMenuEvent>
 #include <QDesktopServices>
 #include <QDir>
@@ -9,11 +8,12 @@
 #include <QMouseEvent>
 #include <QStyledItemDelegate>
 #include <QUrl>
-#include <algorithm>
 #include <functional>
 #include <set>
 
+#include "engine/path_text.h"
 #include "ui/guarded.h"
+#include "ui/widget_helpers.h"
 
 namespace {
 
@@ -21,24 +21,17 @@ namespace {
 class BusyTree {
  public:
   explicit BusyTree(QWidget* tree) : tree_(tree), was_enabled_(tree->updatesEnabled()) {
-    QApplication::setOverrideCursor(Qt::WaitCursor);
     tree_->setUpdatesEnabled(false);
   }
-  ~BusyTree() {
-    tree_->setUpdatesEnabled(was_enabled_);
-    QApplication::restoreOverrideCursor();
-  }
+  ~BusyTree() { tree_->setUpdatesEnabled(was_enabled_); }
   BusyTree(const BusyTree&) = delete;
   BusyTree& operator=(const BusyTree&) = delete;
 
  private:
+  WaitCursor cursor_;
   QWidget* tree_;
   bool was_enabled_;
 };
-
-bool IsUnder(const QString& path, const QString& folder) {
-  return path == folder || path.startsWith(folder.endsWith('/') ? folder : folder + '/');
-}
 
 // Label editing starts from the folder's own name and ends in a rename on disk; a refused
 // rename reaches the error box and the label keeps its text.
@@ -133,6 +126,21 @@ QString ShellTreeView::SelectedPath() const {
   return node != nullptr ? node->Item().PathString() : QString();
 }
 
+FolderNode* ShellTreeView::ChildWithKey(const QTreeWidgetItem* parent, const QString& key) {
+  for (int i = 0; i < parent->childCount(); ++i) {
+    auto* child = static_cast<FolderNode*>(parent->child(i));
+    if (child->Item().Key() == key) return child;
+  }
+  return nullptr;
+}
+
+FolderNode* ShellTreeView::AddChildNode(FolderNode* parent, const FolderItem& item) {
+  auto* node = new FolderNode(item);
+  parent->addChild(node);
+  SetUpNode(node);
+  return node;
+}
+
 void ShellTreeView::SetUpNode(FolderNode* node) {
   const FolderItem& item = node->Item();
   node->setText(0, item.text);
@@ -149,11 +157,7 @@ void ShellTreeView::Populate(FolderNode* node) {
   BusyTree busy(this);
   const std::vector<FolderItem> children = namespace_.Children(node->Item());
   qDeleteAll(node->takeChildren());
-  for (const FolderItem& child : children) {
-    auto* child_node = new FolderNode(child);
-    node->addChild(child_node);
-    SetUpNode(child_node);
-  }
+  for (const FolderItem& child : children) AddChildNode(node, child);
   node->SetPopulated(true);
   node->setChildIndicatorPolicy(QTreeWidgetItem::DontShowIndicatorWhenChildless);
 }
@@ -178,25 +182,13 @@ FolderNode* ShellTreeView::FindFolderNode(const QString& path) {
   if (top == nullptr || path.isEmpty()) return nullptr;
   const QString target = QDir::cleanPath(path);
   if (top->Item().fs_path == target) return top;
-  if (!top->Populated()) Populate(top);
-  // Every listed place that holds the target is a way in; the deepest is tried first.
-  std::vector<FolderNode*> starts;
-  for (int i = 0; i < top->childCount(); ++i) {
-    auto* child = static_cast<FolderNode*>(top->child(i));
-    if (child->Item().kind == FolderKind::fkComputer) {
-      if (!child->Populated()) Populate(child);
-      for (int j = 0; j < child->childCount(); ++j) {
-        auto* volume = static_cast<FolderNode*>(child->child(j));
-        if (IsUnder(target, volume->Item().fs_path)) starts.push_back(volume);
-      }
-    } else if (IsUnder(target, child->Item().fs_path)) {
-      starts.push_back(child);
+  // Every place that holds the target is a way in; the deepest is tried first.
+  for (const FolderChain& place : namespace_.PlacesHolding(target)) {
+    FolderNode* node = top;
+    for (auto level = place.begin(); node != nullptr && level != place.end(); ++level) {
+      if (!node->Populated()) Populate(node);
+      node = ChildWithKey(node, level->Key());
     }
-  }
-  std::stable_sort(starts.begin(), starts.end(), [](FolderNode* a, FolderNode* b) {
-    return a->Item().fs_path.size() > b->Item().fs_path.size();
-  });
-  for (FolderNode* node : starts) {
     while (node != nullptr && node->Item().fs_path != target) {
       if (!node->Populated()) Populate(node);
       node->setExpanded(true);

@@ -48,6 +48,9 @@ class ShellTreeView : public QTreeWidget {
   // file-system root.
   FolderNode* FindFolderNode(const QString& path);
 
+  // The child of parent that stands for the item of that key; nullptr when none does.
+  static FolderNode* ChildWithKey(const QTreeWidgetItem* parent, const QString& key);
+
   // Lists the node's children anew; keeps expanded nodes expanded and the selection.
   void RefreshNode(FolderNode* node);
   // Renames the node's folder on disk. Throws "Rename to <name> failed" when refused.
@@ -72,6 +75,9 @@ class ShellTreeView : public QTreeWidget {
   void mouseReleaseEvent(QMouseEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
+  // Adds a node for item at the end of parent's children, with its text, icon, expand mark
+  // and editability.
+  FolderNode* AddChildNode(FolderNode* parent, const FolderItem& item);
 
  private:
   void Populate(FolderNode* node);

@@ -1,0 +1,17 @@
+#include "ui/widget_helpers.h"
+
+#include <QApplication>
+#include <QScreen>
+#include <QWidget>
+
+WaitCursor::WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+
+WaitCursor::~WaitCursor() { QApplication::restoreOverrideCursor(); }
+
+void CentreOnScreen(QWidget* window, const QScreen* screen) {
+  if (screen == nullptr) screen = QGuiApplication::primaryScreen();
+  if (screen == nullptr) return;
+  QRect frame = window->frameGeometry();
+  frame.moveCenter(screen->availableGeometry().center());
+  window->move(frame.topLeft());
+}
