@@ -141,6 +141,13 @@ TEST(JpegErrors, FileErrorsCarryPathAndSystemText) {
     EXPECT_EQ(std::string(e.what()),
               "Cannot open file \"" + missing + "\". " + std::strerror(ENOENT));
   }
+  try {
+    image.LoadFile(dir.Path().string());  // a folder is no picture, and says so
+    ADD_FAILURE();
+  } catch (const FileError& e) {
+    EXPECT_EQ(std::string(e.what()),
+              "Cannot open file \"" + dir.Path().string() + "\". " + std::strerror(EISDIR));
+  }
   const std::string no_folder = dir / "none/out.jpg";
   try {
     image.SaveFile(no_folder);

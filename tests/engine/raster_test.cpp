@@ -59,6 +59,11 @@ TEST(Raster, FormatChangesKeepPixelsBothWays) {
   raster.SetWidth(2);
   raster.SetHeight(1);
   EXPECT_EQ(raster.GetFormat(), rf8Bit);
+  // Until a table is set, levels of red, green and blue: 0 black, 3 pure blue, 255 white.
+  ASSERT_EQ(raster.ColorTable().size(), 256u);
+  EXPECT_EQ(raster.ColorTable()[0], (RgbColour{0, 0, 0}));
+  EXPECT_EQ(raster.ColorTable()[3], (RgbColour{0, 0, 255}));
+  EXPECT_EQ(raster.ColorTable()[255], (RgbColour{255, 255, 255}));
   raster.SetColorTable({{1, 2, 3}, {200, 100, 50}});
   raster.RowAddress(0)[0] = 1;
   raster.RowAddress(0)[1] = 0;

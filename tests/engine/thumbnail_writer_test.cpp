@@ -7,7 +7,6 @@
 
 #include "engine/jpeg_image.h"
 #include "engine/size_rules.h"
-#include "engine/stretch.h"
 #include "tests/engine/test_support.h"
 
 namespace {
@@ -27,6 +26,12 @@ class ThumbnailWriterTest : public ::testing::Test {
   CallbackLogSink log{[this](const std::string& line) { lines.push_back(line); }};
 };
 
+// The pick rule written out: destination index d of a span D long takes the source index
+// floor((2d + 1) * S / (2D)) of a span S long.
+int Pick(int d, int dest_len, int src_len) {
+  return static_cast<int>((2LL * d + 1) * src_len / (2LL * dest_len));
+}
+
 // The thumbnail built without the engine: djpeg's full decode, the pick rule, cjpeg.
 // Grey sources are quantized to 236 levels as the engine does.
 std::vector<std::uint8_t> Reference(const TempDir& dir, const std::string& source, int w, int h,
@@ -37,9 +42,9 @@ std::vector<std::uint8_t> Reference(const TempDir& dir, const std::string& sourc
   std::ofstream ppm(dir / "thumb.ppm", std::ios::binary);
   ppm << "P6\n" << w << ' ' << h << "\n255\n";
   for (int y = 0; y < h; ++y) {
-    const std::uint8_t* row = full.Row(NearestPick(y, h, full.height));
+    const std::uint8_t* row = full.Row(Pick(y, h, full.height));
     for (int x = 0; x < w; ++x) {
-      const int sx = NearestPick(x, w, full.width);
+      const int sx = Pick(x, w, full.width);
       const RgbColour c =
           grey ? full.table.at(row[sx]) : RgbColour{row[3 * sx + 2], row[3 * sx + 1], row[3 * sx]};
       ppm.put(static_cast<char>(c.Red))

@@ -76,6 +76,7 @@ TEST_F(FolderChooserTest, ChosenPathRoundTripsFoldersAndFallsBackToTheDesktop) {
   const QString photos = MakeDir("home/photos/2008");
   const QString gone = MakeDir("home/gone");
   ASSERT_TRUE(QDir(gone).removeRecursively());
+  QDir::setCurrent(Home());  // where "photos" would name a folder, were it taken as relative
   const struct {
     QString written, read;
   } cases[] = {
@@ -223,6 +224,33 @@ TEST_F(FolderChooserTest, OpensCentredAtDesignSizeThenWhereAndHowItWasClosed) {
   FolderChooser fresh;  // a new run starts centred again
   EXPECT_EQ(fresh.FormPosition, poScreenCenter);
   EXPECT_EQ(fresh.Options, 706u);
+}
+
+TEST_F(FolderChooserTest, CreateAndDeleteButtonsNumberNewFoldersAndTrashTheSelected) {
+  const QString out = MakeDir("home/out");
+  MakeDir("home/out/New Folder");
+  chooser_.Options |= 1u << sfdoCreateDeleteButtons;
+  QLineEdit ePath(out);
+  WhenOpen(
+      [&](FolderChooserWindow& w) {
+        ChooserTree* tree = w.ShellTree();
+        auto new_folder = [&] {
+          tree->setCurrentItem(tree->FindFolderNode(out));
+          w.findChild<QPushButton*>("btnNewFolder")->click();
+          if (auto* editor = tree->findChild<QLineEdit*>()) QTest::keyClick(editor, Qt::Key_Escape);
+          return SelectedPath(w);
+        };
+        EXPECT_EQ(new_folder(), out + "/New Folder (2)");  // the new one is selected
+        EXPECT_EQ(new_folder(), out + "/New Folder (3)");
+        w.findChild<QPushButton*>("btnDeleteFolder")->click();
+        EXPECT_EQ(SelectedPath(w), out);
+        EXPECT_EQ(Child(tree->FindFolderNode(out), "New Folder (3)"), nullptr);
+      },
+      PressEsc);
+  BrowseForFolder(chooser_, ePath);
+  EXPECT_EQ(QDir(out).entryList(QDir::Dirs | QDir::NoDotAndDotDot),
+            (QStringList{"New Folder", "New Folder (2)"}));
+  EXPECT_TRUE(QDir(Home() + "/.local/share/Trash/files/New Folder (3)").exists());
 }
 
 TEST_F(FolderChooserTest, TreeListsHiddenFoldersAndRenamesWithTrimmingInOrder) {

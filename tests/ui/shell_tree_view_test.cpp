@@ -68,6 +68,7 @@ TEST_F(ShellTreeViewTest, FillSelectsTheDesktopAndListsItsFoldersInFileManagerOr
 }
 
 TEST_F(ShellTreeViewTest, PathStringsOfDesktopRootFolderAndVirtualNode) {
+  MakeDir("home/桌面文件夹/?x");  // "?" then no digit: the name stays as it is
   tree_->Fill();
   FolderNode* top = tree_->TopNode();
   const struct {
@@ -78,6 +79,7 @@ TEST_F(ShellTreeViewTest, PathStringsOfDesktopRootFolderAndVirtualNode) {
       {Child(top, "home"), Home()},
       {Child(top, "计算机"), "计算机"},
       {Child(top, "1xy"), Desktop() + "/?1x?y"},
+      {Child(top, "?x"), Desktop() + "/?x"},
       {tree_->FindFolderNode(Desktop() + "/full/c1/"), Desktop() + "/full/c1"},
       {tree_->FindFolderNode("/"), "/"},
   };
@@ -86,8 +88,16 @@ TEST_F(ShellTreeViewTest, PathStringsOfDesktopRootFolderAndVirtualNode) {
     tree_->setCurrentItem(c.node);
     EXPECT_EQ(tree_->SelectedPath(), c.path);
   }
-  EXPECT_EQ(Child(Child(top, "计算机"), "文件系统"), tree_->FindFolderNode("/"));
-  EXPECT_EQ(changes_, 6);
+  FolderNode* computer = Child(top, "计算机");
+  EXPECT_EQ(Child(computer, "文件系统"), tree_->FindFolderNode("/"));
+  int roots = 0;  // the root is listed once, not again among the volumes
+  for (int i = 0; i < computer->childCount(); ++i) {
+    roots += static_cast<FolderNode*>(computer->child(i))->Item().PathString() == "/";
+  }
+  EXPECT_EQ(roots, 1);
+  // A desktop folder is found where it is shown, under the desktop, not through the root.
+  EXPECT_EQ(tree_->FindFolderNode(Desktop() + "/full")->parent(), top);
+  EXPECT_EQ(changes_, 7);
 }
 
 TEST_F(ShellTreeViewTest, DesktopIsTheHomeFolderWhenItsDirectoryIsMissing) {
@@ -116,6 +126,13 @@ TEST_F(ShellTreeViewTest, FoldersAreListedOnceUntilRefreshKeepsExpansionAndSelec
   EXPECT_TRUE(Child(full, "c1")->isExpanded());
   EXPECT_EQ(tree_->SelectedPath(), Desktop() + "/full/c1/d1");
   EXPECT_EQ(changes_, 0);
+
+  // A selected folder gone from the disk passes the selection to the refreshed node, and the
+  // list hears of it.
+  QDir(Desktop() + "/full/c1").removeRecursively();
+  tree_->RunCommand(full, ShellTreeView::Command::cmRefresh);
+  EXPECT_EQ(tree_->SelectedPath(), Desktop() + "/full");
+  EXPECT_EQ(changes_, 1);
 
   // A folder whose last subfolder went away loses its expand mark when opened.
   FolderNode* c0 = Child(full, "c0");
@@ -162,15 +179,14 @@ TEST_F(ShellTreeViewTest, LabelEditingRenamesTheFolderOrReportsTheRefusal) {
 TEST_F(ShellTreeViewTest, RightClickMenuActsOnItsNodeWithoutMovingTheSelection) {
   tree_->Fill();
   tree_->show();
-  FolderNode* a2 = Child(tree_->TopNode(), "a2");
   QString path_in_menu;
-  QStringList entries;
+  QStringList entries;  // text, and "-" after a disabled one
   QTimer closer;
   QObject::connect(&closer, &QTimer::timeout, [&] {
     if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
       path_in_menu = tree_->SelectedPath();
       for (QAction* action : menu->actions()) {
-        if (!action->isSeparator()) entries << action->text();
+        if (!action->isSeparator()) entries << action->text() + (action->isEnabled() ? "" : "-");
       }
       menu->close();
     }
@@ -178,11 +194,20 @@ TEST_F(ShellTreeViewTest, RightClickMenuActsOnItsNodeWithoutMovingTheSelection) 
   closer.start(10);
   changes_ = 0;
   // Through the window, as the window system delivers it, so that the menu event follows.
-  QWidget* window = tree_->window();
-  QTest::mouseClick(window->windowHandle(), Qt::RightButton, Qt::NoModifier,
-                    tree_->viewport()->mapTo(window, tree_->visualItemRect(a2).center()));
+  auto right_click = [&](const char* text) {
+    entries.clear();
+    QWidget* window = tree_->window();
+    const QRect rect = tree_->visualItemRect(Child(tree_->TopNode(), text));
+    QTest::mouseClick(window->windowHandle(), Qt::RightButton, Qt::NoModifier,
+                      tree_->viewport()->mapTo(window, rect.center()));
+  };
+  right_click("a2");
   EXPECT_EQ(entries, (QStringList{"打开", "重命名", "移到回收站", "刷新"}));
   EXPECT_EQ(path_in_menu, Desktop() + "/a2");
+  right_click("计算机");  // no folder on disk: nothing to open, rename or throw away
+  EXPECT_EQ(entries, (QStringList{"打开-", "重命名-", "移到回收站-", "刷新"}));
+  right_click("home");  // the home folder stays where it is
+  EXPECT_EQ(entries, (QStringList{"打开", "重命名-", "移到回收站-", "刷新"}));
   EXPECT_EQ(tree_->SelectedPath(), Desktop());
   EXPECT_EQ(changes_, 0);
 }
