@@ -4,8 +4,8 @@
 // through the guard, so an exception leaving one is shown in the error box.
 #include <QMainWindow>
 
-#include "ui/folder_chooser.h"
 #include "app/main_controls.h"
+#include "ui/folder_chooser.h"
 
 class FileListBox;
 class QGroupBox;
@@ -13,13 +13,13 @@ class QSplitter;
 class ShellTreeView;
 
 // The controls are the window's own members, inherited from MainControls. Which is which:
-//   sizing rules   rb1 按比例缩小 (percent, editRate)      rb2 按高度比例 (height, editHH)
-//                  rb3 按宽度比例 (width, editWW)          rb4 自定义 (custom: editH, editW)
-//                  rb5 指定高、宽最大值按比率 (box of at most editQH high, editQW wide)
-//   naming rules   rbname1 prefix Edit2 before the name, beside the source
-//                  rbname2 into the output folder ePath, chosen with BtnSF
-//   commands       SpeedButton1 the selected file, SpeedButton2 every listed file
-//   log            Memo1 under ProgressBar1; preview Image1 with its size label LabFile
+//   rb1 percent of both sides: editRate          rb2 height in pixels: editHH
+//   rb3 width in pixels: editWW                  rb4 custom height and width: editH, editW
+//   rb5 longest side within a box: editQH high, editQW wide
+//   rbname1 prefix Edit2 before the name, beside the source
+//   rbname2 the source's name in the output folder ePath, chosen with BtnSF
+//   SpeedButton1 makes the selected file, SpeedButton2 every listed file
+//   Memo1 the log under ProgressBar1; Image1 the preview over its size label LabFile
 class TFormMain : public QMainWindow, private MainControls {
   Q_OBJECT
  public:

@@ -5,10 +5,10 @@
 
 #include "engine/log_sink.h"
 
+// Append(line), from LogSink, adds a last line to the log and scrolls it into view.
 class CommandView : public LogSink {
  public:
   virtual void ClearLog() = 0;
-  // Append(line), from LogSink: a new last line of the log, scrolled into view.
   // The standard message box; returns once it is closed.
   virtual void Message(const std::string& text) = 0;
   // The progress bar: shown with the range 0..count at 0, one step on, hidden.
