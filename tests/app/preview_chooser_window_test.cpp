@@ -25,8 +25,8 @@ class PreviewChooserWindowTest : public BrowseFixture {
   void SetUp() override {
     BrowseFixture::SetUp();
     MakeDir("home/桌面文件夹");
-    for (const char* name : {"small/jd-jpg-progressive.jpg", "small/exif-Landscape_3.jpg"}) {
-      const QString source = QString(TESSARINE_CORPUS_DIR "/") + name;
+    for (const char* name : {"jd-jpg-progressive.jpg", "exif-Landscape_3.jpg"}) {
+      const QString source = QString(TESSARINE_TEST_DATA_DIR "/jpeg/") + name;
       ASSERT_TRUE(QFile::copy(source, Desktop() + '/' + QFileInfo(source).fileName()));
     }
   }

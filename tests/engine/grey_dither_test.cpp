@@ -156,7 +156,7 @@ TEST(GreyDither, GivesTheLibrarysLevelsForEveryPictureSizeColourCountAndStep) {
 }
 
 TEST(GreyDither, GivesTheLibrarysLevelsForALargeGreyPhoto) {
-  const std::vector<std::uint8_t> bytes = ReadBytes(Corpus("large/derived-seeding-grey.jpg"));
+  const std::vector<std::uint8_t> bytes = ReadBytes(LargePhoto("-grayscale"));
   const Grey library = DecodeGrey(bytes, 236);
   for (const int step : {32, 16})
     EXPECT_EQ(FirstDifference(OwnDither(bytes, 236, step), library), "") << "step " << step;

@@ -75,6 +75,7 @@ class HardeningTest : public ::testing::Test {
     EXPECT_EQ(lines.size(), 1u);
     return lines.empty() ? "" : lines.front();
   }
+  void ExpectDamagedFilesEndWell(const std::vector<std::string>& files);
   TempDir dir;
   std::vector<std::string> lines;
   CallbackLogSink log{[this](const std::string& line) { lines.push_back(line); }};
@@ -84,11 +85,11 @@ class HardeningTest : public ::testing::Test {
 
 TEST_F(HardeningTest, HugeFrameRaisesOutOfMemoryInsteadOfTakingTheMachine) {
   const MemoryCeiling ceiling(std::uint64_t{64} << 20);
-  for (const char* file : {"small/jd-jpg-progressive.jpg", "small/jd-jpg-gray.jpg",
-                           "small/jd-tower_progressive.jpg"}) {
+  for (const char* file : {"jd-jpg-progressive.jpg", "jd-jpg-gray.jpg",
+                           "jd-tower_progressive.jpg"}) {
     SCOPED_TRACE(file);
     const std::string source = dir / "huge.jpg";
-    WriteBytes(source, WithFrameSize(ReadBytes(Corpus(file)), 65500, 65500));
+    WriteBytes(source, WithFrameSize(ReadBytes(TestData(file)), 65500, 65500));
     JpegImage image;
     image.LoadFile(source);
     ASSERT_EQ(image.Width(), 65500);
@@ -106,7 +107,7 @@ TEST_F(HardeningTest, HugeFrameRaisesOutOfMemoryInsteadOfTakingTheMachine) {
   // A progressive picture needs the library's whole-image buffer even when streamed.
   const std::string source = dir / "huge.jpg";
   WriteBytes(source,
-             WithFrameSize(ReadBytes(Corpus("small/jd-jpg-progressive.jpg")), 65500, 65500));
+             WithFrameSize(ReadBytes(TestData("jd-jpg-progressive.jpg")), 65500, 65500));
   EXPECT_EQ(Outcome(source, dir / "tb.jpg", {tmPercent, 1, 0, 0}), "Out of memory");
   EXPECT_FALSE(fs::exists(dir / "tb.jpg"));
 }
@@ -116,7 +117,7 @@ TEST_F(HardeningTest, AddressSpaceLimitShrinksTheBudget) {
   GTEST_SKIP() << "AddressSanitizer reserves terabytes of address space; RLIMIT_AS cannot apply";
 #else
   const std::string source = dir / "big.jpg";
-  WriteBytes(source, WithFrameSize(ReadBytes(Corpus("small/jd-jpg-gray.jpg")), 20000, 20000));
+  WriteBytes(source, WithFrameSize(ReadBytes(TestData("jd-jpg-gray.jpg")), 20000, 20000));
   // In a child: the limit stays with it.
   const auto decode_under_limit = [&source] {
     std::ifstream statm("/proc/self/statm");
@@ -143,7 +144,7 @@ TEST_F(HardeningTest, AddressSpaceLimitShrinksTheBudget) {
 
 TEST_F(HardeningTest, FolderDeviceOrFifoAsDestinationIsRefusedUntouched) {
   const std::string source = dir / "a.jpg";
-  fs::copy_file(Corpus("small/jd-tower.jpg"), source);
+  fs::copy_file(TestData("jd-tower.jpg"), source);
   fs::create_directory(dir.Path() / "folder");
   ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
   fs::create_symlink("/dev/null", dir.Path() / "null-link");
@@ -162,12 +163,12 @@ TEST_F(HardeningTest, FolderDeviceOrFifoAsDestinationIsRefusedUntouched) {
   }
   EXPECT_TRUE(fs::is_empty(dir.Path() / "folder"));
   EXPECT_TRUE(fs::is_fifo(dir.Path() / "fifo"));
-  EXPECT_EQ(ReadBytes(source), ReadBytes(Corpus("small/jd-tower.jpg")));
+  EXPECT_EQ(ReadBytes(source), ReadBytes(TestData("jd-tower.jpg")));
 }
 
 TEST_F(HardeningTest, WriteCutShortByAFullDiskIsAnErrorNotAMadeLine) {
   const std::string source = dir / "a.jpg";
-  fs::copy_file(Corpus("small/jd-tower.jpg"), source);
+  fs::copy_file(TestData("jd-tower.jpg"), source);
   // A file size limit cuts the write as a full disk does (EFBIG instead of ENOSPC).
   struct rlimit old_limit {};
   ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old_limit), 0);
@@ -181,10 +182,11 @@ TEST_F(HardeningTest, WriteCutShortByAFullDiskIsAnErrorNotAMadeLine) {
   EXPECT_EQ(fs::file_size(dir / "tb.jpg"), 1000u);
 }
 
-// Every dev-corpus file cut short and with bytes changed, through MakeThumbnail. Small
-// files are cut and changed at many places; the big ones, whose every decode costs
-// seconds under the sanitizers, only within their headers and at a few places.
-TEST_F(HardeningTest, DamagedCorpusFilesGiveAThumbnailARefusalOrAnEngineError) {
+// Every file cut short and with bytes changed, through MakeThumbnail. Small files are cut
+// and changed at many places; the big ones, whose every decode costs seconds under the
+// sanitizers, only within their headers and at a few places.
+void HardeningTest::ExpectDamagedFilesEndWell(const std::vector<std::string>& files) {
+  ASSERT_FALSE(files.empty());
   const std::string source = dir / "damaged.jpg";
   const std::string dest = dir / "tb.jpg";
   std::uint32_t random = 12345;
@@ -192,10 +194,8 @@ TEST_F(HardeningTest, DamagedCorpusFilesGiveAThumbnailARefusalOrAnEngineError) {
     random = random * 1103515245u + 12345u;
     return (random >> 8) % std::max<std::uint32_t>(bound, 1);
   };
-  int cases = 0;
-  for (const auto& entry : fs::recursive_directory_iterator(TESSARINE_CORPUS_DIR)) {
-    if (!entry.is_regular_file() || entry.path().extension() != ".jpg") continue;
-    const std::vector<std::uint8_t> original = ReadBytes(entry.path().string());
+  for (const std::string& file : files) {
+    const std::vector<std::uint8_t> original = ReadBytes(file);
     const std::uint32_t size = static_cast<std::uint32_t>(original.size());
     const bool big = size > 64 * 1024;
     const std::uint32_t header_end = std::min<std::uint32_t>(size, 1024);
@@ -211,7 +211,7 @@ TEST_F(HardeningTest, DamagedCorpusFilesGiveAThumbnailARefusalOrAnEngineError) {
         damaged[at] ^= static_cast<std::uint8_t>(1u << next(8));
         if (i % 2) damaged[next(reach)] = 0xFF;  // a marker where none belongs
       }
-      SCOPED_TRACE(entry.path().filename().string() + (cut ? " cut at " : " changed, case ") +
+      SCOPED_TRACE(fs::path(file).filename().string() + (cut ? " cut at " : " changed, case ") +
                    std::to_string(cut ? damaged.size() : i));
       WriteBytes(source, damaged);
       fs::remove(dest);
@@ -225,16 +225,25 @@ TEST_F(HardeningTest, DamagedCorpusFilesGiveAThumbnailARefusalOrAnEngineError) {
       const bool refused = outcome == "缩略图失败：" + source + "只能缩小！";
       EXPECT_TRUE(made || refused || IsContentError(outcome)) << outcome;
       EXPECT_EQ(fs::exists(dest), made) << outcome;
-      ++cases;
     }
   }
-  EXPECT_GT(cases, 1000);
+}
+
+TEST_F(HardeningTest, DamagedTestPicturesGiveAThumbnailARefusalOrAnEngineError) {
+  ExpectDamagedFilesEndWell(TestDataFiles());
+}
+
+TEST_F(HardeningTest, DamagedBigCorpusFilesGiveAThumbnailARefusalOrAnEngineError) {
+  SKIP_WITHOUT_BIG_CORPUS();
+  std::vector<std::string> files = BigCorpusFiles("small");
+  for (const std::string& file : BigCorpusFiles("large")) files.push_back(file);
+  ExpectDamagedFilesEndWell(files);
 }
 
 TEST_F(HardeningTest, HugeBaselineFrameStillGivesItsThumbnail) {
   const MemoryCeiling ceiling(std::uint64_t{64} << 20);
   const std::string source = dir / "huge.jpg";
-  WriteBytes(source, WithFrameSize(ReadBytes(Corpus("small/jd-tower.jpg")), 65500, 65500));
+  WriteBytes(source, WithFrameSize(ReadBytes(TestData("jd-tower.jpg")), 65500, 65500));
   EXPECT_EQ(Outcome(source, dir / "tb.jpg", {tmMaxBox, 0, 100, 100}),
             "缩略图生成:" + source + "-->" + (dir / "tb.jpg"));
   JpegImage thumb;
@@ -246,8 +255,8 @@ TEST_F(HardeningTest, HugeBaselineFrameStillGivesItsThumbnail) {
 // Inputs the fuzzer once crashed on; each must now end like any other damaged file.
 TEST_F(HardeningTest, FuzzFindingsGiveAThumbnailARefusalOrAnEngineError) {
   const MemoryCeiling ceiling(std::uint64_t{256} << 20);
-  if (!fs::is_directory(TESSARINE_FUZZ_DATA_DIR)) GTEST_SKIP() << "no findings kept";
-  for (const auto& entry : fs::directory_iterator(TESSARINE_FUZZ_DATA_DIR)) {
+  const std::string findings = TESSARINE_TEST_DATA_DIR "/fuzz";
+  for (const auto& entry : fs::directory_iterator(findings)) {
     if (!entry.is_regular_file() || entry.path().filename() == "README.md") continue;
     SCOPED_TRACE(entry.path().filename().string());
     const std::string outcome =

@@ -59,25 +59,23 @@ TEST(JpegErrors, RealFilesRaiseTheirCodesAtLoad) {
     const char* file;
     int code;
   };
-  for (Case c : {Case{"small/ljt-monkey12.jpg", 15}, Case{"small/jd-max_size.jpg", 41},
-                 Case{"small/jd-missing-sof.jpg", 51}, Case{"small/jd-null_height.jpg", 32},
-                 Case{"small/jd-jpeg_lossless_sel1.jpg", 60}}) {
+  for (Case c : {Case{"ljt-monkey12.jpg", 15}, Case{"jd-max_size.jpg", 41},
+                 Case{"jd-missing-sof.jpg", 51}, Case{"jd-null_height.jpg", 32},
+                 Case{"jd-jpeg_lossless_sel1.jpg", 60}}) {
     JpegImage image;
-    EXPECT_EQ(CodeOf([&] { image.LoadFile(Corpus(c.file)); }), c.code) << c.file;
+    EXPECT_EQ(CodeOf([&] { image.LoadFile(TestData(c.file)); }), c.code) << c.file;
     EXPECT_EQ(image.Width(), 0) << c.file;
   }
 }
 
 TEST(JpegErrors, PngNamedJpgFailsWith53) {
-  TempDir dir;
-  RunTool("ppmmake red 4 3 | pnmtopng > " + (dir / "picture.jpg"));
   JpegImage image;
-  EXPECT_EQ(CodeOf([&] { image.LoadFile(dir / "picture.jpg"); }), 53);
+  EXPECT_EQ(CodeOf([&] { image.LoadFile(TestData("made-png-named.jpg")); }), 53);
 }
 
 TEST(JpegErrors, ZeroByteFileFailsOnFirstDrawOnly) {
   JpegImage image;
-  image.LoadFile(Corpus("small/jd-empty.jpg"));
+  image.LoadFile(TestData("jd-empty.jpg"));
   EXPECT_EQ(image.Width(), 0);
   EXPECT_EQ(image.Height(), 0);
   EXPECT_EQ(CodeOf([&] { Draw(image); }), 42);
@@ -86,7 +84,7 @@ TEST(JpegErrors, ZeroByteFileFailsOnFirstDrawOnly) {
 
 TEST(JpegErrors, ArithmeticFileLoadsWithItsSizeAndFailsToDraw) {
   JpegImage image;
-  image.LoadFile(Corpus("small/ljt-testimgari.jpg"));
+  image.LoadFile(TestData("ljt-testimgari.jpg"));
   EXPECT_EQ(image.Width(), 227);
   EXPECT_EQ(image.Height(), 149);
   EXPECT_EQ(CodeOf([&] { Draw(image); }), 1);
@@ -95,7 +93,7 @@ TEST(JpegErrors, ArithmeticFileLoadsWithItsSizeAndFailsToDraw) {
 
 TEST(JpegErrors, CutFiles) {
   TempDir dir;
-  const std::vector<std::uint8_t> whole = ReadBytes(Corpus("small/ljt-testorig.jpg"));
+  const std::vector<std::uint8_t> whole = ReadBytes(TestData("ljt-testorig.jpg"));
   const std::size_t after_dqt = AfterSegment(whole, 0xDB);
   ASSERT_GT(after_dqt, 0u);
   WriteBytes(dir / "headers.jpg", {whole.begin(), whole.begin() + after_dqt});

@@ -28,7 +28,7 @@ TEST(LargePages, LibraryTakesItsLargeStoresHere) {
   const std::size_t made = LargeStoresMade(), live = LargeStoresLive();
   {
     JpegImage image;
-    image.LoadFile(Corpus("large/picosdeeuropa_by_Aitzol_Berasategi.jpg"));
+    image.LoadFile(LargePhoto("-progressive"));
     EXPECT_GT(image.DecodedRaster().Width(), 0);
   }
   EXPECT_GT(LargeStoresMade(), made);

@@ -10,6 +10,9 @@
 #include <random>
 #include <sstream>
 
+#include <cstdio>  // before jpeglib.h, which needs FILE
+#include <jpeglib.h>
+
 #include "bench/source_list.h"
 #include "engine/jpeg_image.h"
 #include "engine/size_rules.h"
@@ -125,13 +128,11 @@ void ExpectSameThumbnails(const std::string& file, const std::vector<Sizing>& si
   }
 }
 
-std::vector<std::string> CorpusFiles(const std::string& folder) {
-  std::vector<std::string> files;
-  for (const auto& entry : fs::directory_iterator(Corpus(folder))) {
-    if (entry.path().extension() == ".jpg") files.push_back(entry.path().string());
-  }
-  std::sort(files.begin(), files.end());
-  return files;
+// Adobe CMYK and YCCK pictures with varied inks, written into `dir`.
+std::vector<std::string> InkPictures(const TempDir& dir) {
+  WriteBytes(dir / "cmyk.jpg", PatternInkJpeg(61, 43, JCS_CMYK));
+  WriteBytes(dir / "ycck.jpg", PatternInkJpeg(61, 43, JCS_YCCK));
+  return {dir / "cmyk.jpg", dir / "ycck.jpg"};
 }
 
 }  // namespace
@@ -143,33 +144,74 @@ const char* SplitName(SplitDecoding mode) {
   return mode == SplitDecoding::kAlways ? "cut in two" : "cut where it pays";
 }
 
-TEST_F(StreamedDrawTest, EverySmallCorpusFileGivesThePlainThumbnailForEverySizing) {
+TEST_F(StreamedDrawTest, EveryTestPictureGivesThePlainThumbnailForEverySizing) {
+  TempDir inks;
+  std::vector<std::string> files = TestDataFiles();
+  for (const std::string& file : InkPictures(inks)) files.push_back(file);
   for (const SplitDecoding split : kSplits) {
     SetSplitDecoding(split);
-    for (const std::string& file : CorpusFiles("small")) {
+    for (const std::string& file : files) {
       SCOPED_TRACE(file + " " + SplitName(split));
       ExpectSameThumbnails(file, kSweep, dir);
     }
   }
 }
 
-// The large photos take a few sizes each: one-row steps (1/2), iMCU-row steps (1/10) and
-// long skips (the box, a small custom size).
-class LargePhoto : public StreamedDrawTest, public ::testing::WithParamInterface<std::string> {};
+namespace {
 
-TEST_P(LargePhoto, GivesThePlainThumbnail) {
-  ExpectSameThumbnails(GetParam(), {kHalf, kTenth, kBox, kCustom}, dir);
+// Large photos take a few sizes each: one-row steps (1/2), iMCU-row steps (1/10) and long
+// skips (the box, a small custom size).
+void ExpectLargePhotoGivesThePlainThumbnail(const std::string& file, const TempDir& dir) {
+  SCOPED_TRACE(file);
+  SetSplitDecoding(SplitDecoding::kAuto);
+  ExpectSameThumbnails(file, {kHalf, kTenth, kBox, kCustom}, dir);
   SetSplitDecoding(SplitDecoding::kAlways);
-  ExpectSameThumbnails(GetParam(), {kTenth, kBox}, dir);
+  ExpectSameThumbnails(file, {kTenth, kBox}, dir);
 }
 
-INSTANTIATE_TEST_SUITE_P(Corpus, LargePhoto, ::testing::ValuesIn(CorpusFiles("large")),
-                         [](const auto& info) {
-                           std::string name = fs::path(info.param).stem().string();
-                           for (char& c : name)
-                             if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-                           return name;
-                         });
+// Photographs of 6 MP in the layouts cameras and editors write, made by cjpeg.
+struct PhotoLayout {
+  const char* name;
+  const char* cjpeg_options;
+};
+void PrintTo(const PhotoLayout& layout, std::ostream* out) { *out << layout.cjpeg_options; }
+
+class LargePhotoTest : public StreamedDrawTest,
+                       public ::testing::WithParamInterface<PhotoLayout> {};
+
+}  // namespace
+
+TEST_P(LargePhotoTest, GivesThePlainThumbnail) {
+  ExpectLargePhotoGivesThePlainThumbnail(LargePhoto(GetParam().cjpeg_options), dir);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Made, LargePhotoTest,
+    ::testing::Values(PhotoLayout{"Baseline420", "-sample 2x2"},
+                      PhotoLayout{"Baseline422", "-sample 2x1 -quality 95"},
+                      PhotoLayout{"Baseline444", "-sample 1x1"},
+                      PhotoLayout{"Progressive420", "-progressive"},
+                      PhotoLayout{"Grey", "-grayscale"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// The big corpus's files that the tests do not hold: the small ones over every sizing, the
+// photographs over the few sizes above.
+TEST_F(StreamedDrawTest, BigCorpusSmallFilesGiveThePlainThumbnailForEverySizing) {
+  SKIP_WITHOUT_BIG_CORPUS();
+  for (const SplitDecoding split : kSplits) {
+    SetSplitDecoding(split);
+    for (const std::string& file : BigCorpusFiles("small")) {
+      SCOPED_TRACE(file + " " + SplitName(split));
+      ExpectSameThumbnails(file, kSweep, dir);
+    }
+  }
+}
+
+TEST_F(StreamedDrawTest, BigCorpusPhotographsGiveThePlainThumbnail) {
+  SKIP_WITHOUT_BIG_CORPUS();
+  for (const std::string& file : BigCorpusFiles("large"))
+    ExpectLargePhotoGivesThePlainThumbnail(file, dir);
+}
 
 // Every sampling layout, sequential (interleaved or one scan per component) and
 // progressive, as cjpeg writes it from one photo cut to odd sides, drawn on one thread and
@@ -179,7 +221,7 @@ INSTANTIATE_TEST_SUITE_P(Corpus, LargePhoto, ::testing::ValuesIn(CorpusFiles("la
 // DCT for a box small enough that picks lie more than a block apart.
 TEST_F(StreamedDrawTest, EverySamplingLayoutGivesThePlainThumbnailAndSkipsOnlyWhereExact) {
   RunTool("djpeg -scale 1/2 -outfile " + (dir / "full.ppm") + " " +
-          Corpus("small/exif-Landscape_3.jpg"));
+          TestData("exif-Landscape_3.jpg"));
   RunTool("pamcut -width 899 -height 597 " + (dir / "full.ppm") + " > " + (dir / "cut.ppm"));
   WriteBytes(dir / "scans.txt", {'0', ';', '1', ';', '2', ';'});
   const std::string separate_scans = "-scans " + (dir / "scans.txt");
@@ -216,14 +258,15 @@ TEST_F(StreamedDrawTest, EverySamplingLayoutGivesThePlainThumbnailAndSkipsOnlyWh
 TEST_F(StreamedDrawTest, GreyPicturesReadEveryRowAndNeverSkip) {
   for (const bool worker : {false, true}) {
     SetDitherWorker(worker);
-    for (const char* file : {"small/jd-tower_grayscale.jpg", "large/derived-seeding-grey.jpg"}) {
-      SCOPED_TRACE(std::string(file) + (worker ? " worker" : " inline"));
+    for (const std::string& file :
+         {TestData("jd-tower_grayscale.jpg"), LargePhoto("-grayscale")}) {
+      SCOPED_TRACE(file + (worker ? " worker" : " inline"));
       JpegImage image;
-      image.LoadFile(Corpus(file));
-      Streamed(Corpus(file), dir / "tb.jpg", kBox.params);
+      image.LoadFile(file);
+      Streamed(file, dir / "tb.jpg", kBox.params);
       EXPECT_EQ(LastStreamedRows().Skipped, 0);
       EXPECT_EQ(LastStreamedRows().Read, image.Height());
-      ExpectSameThumbnails(Corpus(file), {kHalf, kSmallBox, kSweep[8]}, dir);
+      ExpectSameThumbnails(file, {kHalf, kSmallBox, kSweep[8]}, dir);
     }
   }
 }
@@ -231,20 +274,22 @@ TEST_F(StreamedDrawTest, GreyPicturesReadEveryRowAndNeverSkip) {
 // The preview draws the picture at its own size and places it with negative offsets; any
 // rect, clipped or larger than the picture, gives the plain road's pixels.
 TEST_F(StreamedDrawTest, AnyRectGivesThePlainPixels) {
-  for (const char* file : {"small/ljt-testorig.jpg", "small/jd-tower_grayscale.jpg",
-                           "small/jd-jpg-cmyk-1.jpg", "small/jd-ycck.jpg"}) {
+  std::vector<std::string> files = {TestData("ljt-testorig.jpg"),
+                                    TestData("jd-tower_grayscale.jpg")};
+  for (const std::string& file : InkPictures(dir)) files.push_back(file);
+  for (const std::string& file : files) {
     JpegImage probe;
-    probe.LoadFile(Corpus(file));
+    probe.LoadFile(file);
     const int w = probe.Width(), h = probe.Height();
     for (const Rect rect : {Rect{0, 0, w, h}, Rect{-10, -3, w - 10, h - 3},
                             Rect{5, 7, 5 + w / 3, 7 + h / 4}, Rect{-w, 0, w, 2 * h}}) {
-      SCOPED_TRACE(std::string(file) + " " + std::to_string(rect.Left) + "," +
+      SCOPED_TRACE(file + " " + std::to_string(rect.Left) + "," +
                    std::to_string(rect.Top));
       Raster rasters[2];
       for (int streamed = 0; streamed < 2; ++streamed) {
         SetStreamedDrawing(streamed == 1);
         JpegImage image;
-        image.LoadFile(Corpus(file));
+        image.LoadFile(file);
         Raster& raster = rasters[streamed];
         raster.SetWidth(w);
         raster.SetHeight(h);
@@ -266,7 +311,7 @@ TEST_F(StreamedDrawTest, AnyRectGivesThePlainPixels) {
 TEST_F(StreamedDrawTest, DamagedDataThroughTheEnginesDecoderGivesThePlainThumbnail) {
  for (const SplitDecoding split : {SplitDecoding::kNever, SplitDecoding::kAlways}) {
   SetSplitDecoding(split);
-  const std::vector<std::uint8_t> original = ReadBytes(Corpus("small/jd-tower.jpg"));
+  const std::vector<std::uint8_t> original = ReadBytes(TestData("jd-tower.jpg"));
   std::size_t data = 0;  // the first byte after the SOS segment
   for (std::size_t i = 0; i + 3 < original.size() && data == 0; ++i) {
     if (original[i] == 0xFF && original[i + 1] == 0xDA)
@@ -304,7 +349,7 @@ TEST_F(StreamedDrawTest, DamagedDataThroughTheEnginesDecoderGivesThePlainThumbna
 // in the middle of the picture data, met when the rows reach it or at the end).
 TEST_F(StreamedDrawTest, FailuresMatchThePlainRoadAndAreNotRaisedTwice) {
   const auto damaged = [&](const char* source, const std::string& name) {
-    std::vector<std::uint8_t> bytes = ReadBytes(Corpus(source));
+    std::vector<std::uint8_t> bytes = ReadBytes(TestData(source));
     std::size_t at = bytes.size() / 2;
     while (bytes[at - 1] == 0xFF) ++at;
     bytes.insert(bytes.begin() + static_cast<std::ptrdiff_t>(at), {0xFF, 0x02});
@@ -312,10 +357,10 @@ TEST_F(StreamedDrawTest, FailuresMatchThePlainRoadAndAreNotRaisedTwice) {
     return dir / name;
   };
   for (const std::string& file :
-       {Corpus("small/jd-empty.jpg"), Corpus("small/ljt-testimgari.jpg"),
-        damaged("small/jd-tower.jpg", "sequential.jpg"),
-        damaged("small/jd-tower_grayscale.jpg", "grey.jpg"),
-        damaged("small/jd-tower_progressive.jpg", "progressive.jpg")}) {
+       {TestData("jd-empty.jpg"), TestData("ljt-testimgari.jpg"),
+        damaged("jd-tower.jpg", "sequential.jpg"),
+        damaged("jd-tower_grayscale.jpg", "grey.jpg"),
+        damaged("jd-tower_progressive.jpg", "progressive.jpg")}) {
    for (const SplitDecoding split : kSplits) {
     SetSplitDecoding(split);
     SCOPED_TRACE(file + " " + SplitName(split));

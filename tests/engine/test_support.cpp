@@ -4,14 +4,84 @@
 #include <stdlib.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <map>
 
 #include <jpeglib.h>
 
-std::string Corpus(const std::string& relative) {
-  return std::string(TESSARINE_CORPUS_DIR) + "/" + relative;
+namespace {
+std::vector<std::string> JpegFiles(const fs::path& folder) {
+  std::vector<std::string> files;
+  for (const auto& entry : fs::directory_iterator(folder))
+    if (entry.path().extension() == ".jpg") files.push_back(entry.path().string());
+  std::sort(files.begin(), files.end());
+  return files;
+}
+}  // namespace
+
+std::string TestData(const std::string& name) {
+  return std::string(TESSARINE_TEST_DATA_DIR) + "/jpeg/" + name;
+}
+
+std::vector<std::string> TestDataFiles() {
+  return JpegFiles(std::string(TESSARINE_TEST_DATA_DIR) + "/jpeg");
+}
+
+std::string BigCorpusDir() {
+  const char* dir = std::getenv("TESSARINE_CORPUS_DIR");
+  return dir != nullptr && *dir != '\0' ? dir : TESSARINE_CORPUS_DIR;
+}
+
+bool HaveBigCorpus() { return fs::is_directory(BigCorpusDir()); }
+
+std::string NoBigCorpus() {
+  return "the big test corpus is not at " + BigCorpusDir() + " (set TESSARINE_CORPUS_DIR)";
+}
+
+std::vector<std::string> BigCorpusFiles(const std::string& folder) {
+  const fs::path path = fs::path(BigCorpusDir()) / folder;
+  if (!fs::is_directory(path)) return {};
+  std::vector<std::string> files = JpegFiles(path);
+  std::erase_if(files, [](const std::string& file) {
+    return fs::exists(TestData(fs::path(file).filename().string()));
+  });
+  return files;
+}
+
+const std::string& LargePhoto(const std::string& cjpeg_options) {
+  static TempDir dir;
+  static std::map<std::string, std::string> made;
+  if (const auto it = made.find(cjpeg_options); it != made.end()) return it->second;
+  const std::string base = dir / "photo.ppm";
+  if (!fs::exists(base)) {
+    RunTool("djpeg -bmp -outfile " + (dir / "source.bmp") + " " +
+            TestData("exif-Landscape_3.jpg"));
+    const Bmp source = ReadBmp(dir / "source.bmp");
+    const int width = 3001, height = 2001;
+    std::ofstream out(base, std::ios::binary | std::ios::trunc);
+    out << "P6\n" << width << ' ' << height << "\n255\n";
+    std::vector<char> row(3 * static_cast<std::size_t>(width));
+    unsigned state = 2001;
+    for (int y = 0; y < height; ++y) {
+      const std::uint8_t* from = source.Row(y * source.height / height);
+      for (int x = 0; x < width; ++x) {
+        const std::uint8_t* bgr = from + 3 * (x * source.width / width);
+        for (int c = 0; c < 3; ++c) {
+          state = state * 1103515245u + 12345u;
+          const int grain = static_cast<int>((state >> 16) % 25) - 12;
+          row[3 * x + c] = static_cast<char>(std::clamp(bgr[2 - c] + grain, 0, 255));
+        }
+      }
+      out.write(row.data(), static_cast<std::streamsize>(row.size()));
+    }
+  }
+  const std::string file = dir / ("photo-" + std::to_string(made.size()) + ".jpg");
+  RunTool("cjpeg " + cjpeg_options + " -outfile " + file + " " + base);
+  return made.emplace(cjpeg_options, file).first->second;
 }
 
 TempDir::TempDir() {
@@ -138,6 +208,19 @@ std::vector<std::uint8_t> LibjpegEncode(int width, int height, int components, i
   std::vector<std::uint8_t> bytes(buffer, buffer + size);
   std::free(buffer);
   return bytes;
+}
+
+std::vector<std::uint8_t> PatternInkJpeg(int width, int height, int jpeg_space) {
+  std::vector<JSAMPLE> row(4 * static_cast<std::size_t>(width));
+  return LibjpegEncode(width, height, 4, JCS_CMYK, jpeg_space, 85, [&](int y) {
+    for (int x = 0; x < width; ++x) {
+      row[4 * x] = static_cast<JSAMPLE>(x * 5);
+      row[4 * x + 1] = static_cast<JSAMPLE>(y * 3);
+      row[4 * x + 2] = static_cast<JSAMPLE>((x + y) * 2);
+      row[4 * x + 3] = static_cast<JSAMPLE>((x * y) % 97 + 128);
+    }
+    return row.data();
+  });
 }
 
 std::vector<std::uint8_t> SolidJpeg(int components, int in_space, int jpeg_space,

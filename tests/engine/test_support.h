@@ -11,7 +11,24 @@
 
 namespace fs = std::filesystem;
 
-std::string Corpus(const std::string& relative);  // path under TESSARINE_CORPUS_DIR
+// Pictures kept with the tests in tests/data/jpeg: one by name, or every .jpg there, sorted.
+std::string TestData(const std::string& name);
+std::vector<std::string> TestDataFiles();
+
+// The optional big corpus: TESSARINE_CORPUS_DIR from the environment, else the build's
+// setting. BigCorpusFiles gives the .jpg files of its `folder` ("small" or "large") that
+// tests/data/jpeg does not hold too, sorted; none when the corpus is absent.
+std::string BigCorpusDir();
+bool HaveBigCorpus();
+std::vector<std::string> BigCorpusFiles(const std::string& folder);
+std::string NoBigCorpus();  // the reason given by tests that skip without it
+#define SKIP_WITHOUT_BIG_CORPUS() \
+  if (!HaveBigCorpus()) GTEST_SKIP() << NoBigCorpus()
+
+// A photograph of 3001 x 2001 pixels, the picture of exif-Landscape_3.jpg enlarged with
+// deterministic grain, encoded by cjpeg with `cjpeg_options` (sampling, -progressive,
+// -grayscale, ...). Made once per process and options; the file lasts until the process ends.
+const std::string& LargePhoto(const std::string& cjpeg_options);
 
 // A fresh folder under the system's temporary folder, removed with everything in it.
 class TempDir {
@@ -52,6 +69,10 @@ RgbColour PixelAt(const Raster& raster, int x, int y);  // through the table for
 std::vector<std::uint8_t> LibjpegEncode(int width, int height, int components, int in_space,
                                         int jpeg_space, int quality,
                                         const std::function<const std::uint8_t*(int)>& row);
+
+// A 4-component JPEG written by libjpeg as Adobe CMYK or YCCK (jpeg_space), with varied
+// inks on every row.
+std::vector<std::uint8_t> PatternInkJpeg(int width, int height, int jpeg_space);
 
 // A JPEG of `components` components written by libjpeg with the given colour space, every
 // pixel the same stored sample values.

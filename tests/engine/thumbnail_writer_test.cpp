@@ -13,9 +13,9 @@ namespace {
 
 class ThumbnailWriterTest : public ::testing::Test {
  protected:
-  // A copy of a corpus file in the temporary folder.
-  std::string Source(const std::string& corpus_file, const std::string& name = "photo.jpg") {
-    fs::copy_file(Corpus(corpus_file), dir / name);
+  // A copy of a test picture in the temporary folder.
+  std::string Source(const std::string& file, const std::string& name = "photo.jpg") {
+    fs::copy_file(TestData(file), dir / name);
     return dir / name;
   }
   void Make(const std::string& source, const std::string& dest, ThumbnailParams p) {
@@ -67,8 +67,11 @@ TEST_F(ThumbnailWriterTest, HalfSizeMatchesAnIndependentReference) {
     bool grey;
   };
   for (Case c :
-       {Case{"small/ljt-testorig.jpg", 114, 74, false}, Case{"small/jd-tower.jpg", 256, 256, false},
-        Case{"small/jd-tower_grayscale.jpg", 256, 256, true}}) {
+       {Case{"ljt-testorig.jpg", 114, 74, false}, Case{"jd-tower.jpg", 256, 256, false},
+        Case{"jd-tower_grayscale.jpg", 256, 256, true},
+        Case{"jd-multiple-0xff-before-eoi.jpg", 320, 240, false},
+        Case{"made-440.jpg", 254, 190, false}, Case{"made-411.jpg", 254, 190, false},
+        Case{"made-odd-1x1-2x2-1x1.jpg", 254, 190, false}}) {
     SCOPED_TRACE(c.file);
     const std::string source = Source(c.file, fs::path(c.file).filename().string());
     const std::string dest = dir / "tb.jpg";
@@ -84,7 +87,7 @@ TEST_F(ThumbnailWriterTest, HalfSizeMatchesAnIndependentReference) {
 }
 
 TEST_F(ThumbnailWriterTest, RefusalLeavesAnExistingDestUntouched) {
-  const std::string source = Source("small/ljt-testorig.jpg");
+  const std::string source = Source("ljt-testorig.jpg");
   const std::string dest = dir / "tb.jpg";
   WriteBytes(dest, {1, 2, 3});
   Make(source, dest, {tmByWidth, 0, 0, 227});
@@ -93,7 +96,7 @@ TEST_F(ThumbnailWriterTest, RefusalLeavesAnExistingDestUntouched) {
 }
 
 TEST_F(ThumbnailWriterTest, ZeroSideGivesAnEmptyFileAndTheMadeLine) {
-  const std::string source = Source("small/jd-jpg-size-33x33.jpg");
+  const std::string source = Source("jd-jpg-size-33x33.jpg");
   const std::string dest = dir / "tb.jpg";
   Make(source, dest, {tmPercent, 1, 0, 0});
   ASSERT_TRUE(fs::exists(dest));
@@ -102,7 +105,7 @@ TEST_F(ThumbnailWriterTest, ZeroSideGivesAnEmptyFileAndTheMadeLine) {
 }
 
 TEST_F(ThumbnailWriterTest, GreySourceGivesColourFileWithEqualChannels) {
-  const std::string source = Source("small/jd-tower_grayscale.jpg");
+  const std::string source = Source("jd-tower_grayscale.jpg");
   const std::string dest = dir / "tb.jpg";
   Make(source, dest, {tmMaxBox, 0, 100, 100});
   JpegImage thumb;
@@ -132,7 +135,7 @@ TEST_F(ThumbnailWriterTest, NonJpegRaisesAndLeavesNoFile) {
 }
 
 TEST_F(ThumbnailWriterTest, ExistingDestIsReplacedAndSourceNeverChanges) {
-  const std::string source = Source("small/jd-tower.jpg");
+  const std::string source = Source("jd-tower.jpg");
   const std::vector<std::uint8_t> before = ReadBytes(source);
   struct stat old_status {};
   ASSERT_EQ(::stat(source.c_str(), &old_status), 0);
@@ -152,7 +155,7 @@ TEST_F(ThumbnailWriterTest, ExistingDestIsReplacedAndSourceNeverChanges) {
 
 TEST_F(ThumbnailWriterTest, DestThroughSymlinkedFolderToSourceIsRefused) {
   fs::create_directory(dir.Path() / "photos");
-  const std::string source = Source("small/ljt-testorig.jpg", "photos/a.jpg");
+  const std::string source = Source("ljt-testorig.jpg", "photos/a.jpg");
   fs::create_directory_symlink(dir.Path() / "photos", dir.Path() / "out");
   const std::vector<std::uint8_t> before = ReadBytes(source);
   const std::string dest = dir / "out/a.jpg";
