@@ -1,8 +1,19 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Tessarine needs (only those missing; `apt-get update`
 # at most once), then configures and builds into a build folder.
-# Usage: scripts/setup.sh [--sanitize]   (sourced by run.sh and test.sh)
+# Usage: scripts/setup.sh [--sanitize] [--app]   (called by run.sh, test.sh, package.sh)
+#   --sanitize  AddressSanitizer + UndefinedBehaviorSanitizer build in build-sanitize/
+#   --app       builds only the program (tessarine and what it links), not the tests
 set -euo pipefail
+sanitize=false
+targets=()
+for arg in "$@"; do
+  case "$arg" in
+    --sanitize) sanitize=true ;;
+    --app) targets=(--target tessarine) ;;
+    *) echo "scripts/setup.sh: unknown option $arg" >&2; exit 2 ;;
+  esac
+done
 
 packages=(
   g++ cmake ninja-build pkg-config
@@ -33,10 +44,10 @@ fi
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build_dir="$top/build"
 cmake_args=(-G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo)
-if [[ "${1:-}" == "--sanitize" ]]; then
+if $sanitize; then
   build_dir="$top/build-sanitize"
   cmake_args+=(-DTESSARINE_SANITIZE=ON)
 fi
 cmake -S "$top" -B "$build_dir" "${cmake_args[@]}"
-cmake --build "$build_dir"
+cmake --build "$build_dir" "${targets[@]}"
 
