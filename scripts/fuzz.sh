@@ -1,14 +1,14 @@
 #!/usr/bin/env bash
 # Builds the engine's libFuzzer target with clang and runs it on one core.
 #   scripts/fuzz.sh [SECONDS]   (default 60)
-# Seeds: the dev corpus beside the repository. Inputs that reach new code are kept in
-# build-fuzz/corpus; crashes land in build-fuzz/findings/ (keep each as a regression file
-# under tests/data/fuzz/).
+# Seeds: the test pictures, and the big corpus beside the repository when it is there.
+# Inputs that reach new code are kept in build-fuzz/corpus; crashes land in
+# build-fuzz/findings/ (keep each as a regression file under tests/data/fuzz/).
 set -euo pipefail
 seconds=${1:-60}
 top=$(cd "$(dirname "$0")/.." && pwd)
 build_dir="$top/build-fuzz"
-seeds="$top/../shared/corpus/dev"
+seeds=${TESSARINE_CORPUS_DIR:-$top/../shared/corpus/dev}
 # libFuzzer comes with clang's runtime libraries; CI does not need them, so setup.sh leaves
 # them out.
 for p in clang libclang-rt-14-dev; do
@@ -28,7 +28,7 @@ cd "$build_dir"  # libFuzzer writes fuzz-0.log here
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:allocator_may_return_null=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 seed_dirs=()
-for d in "$seeds/small" "$seeds/large" "$top/tests/data/fuzz"; do
+for d in "$top/tests/data/jpeg" "$seeds/small" "$seeds/large" "$top/tests/data/fuzz"; do
   [[ -d "$d" ]] && seed_dirs+=("$d")
 done
 exec "$build_dir/fuzz/engine_fuzzer" "$build_dir/corpus" "${seed_dirs[@]}" \

@@ -8,15 +8,14 @@ out=${1:-$top/docs/main-window.png}
 [[ -f "$build_dir/build.ninja" ]] || cmake -S "$top" -B "$build_dir" -G Ninja
 cmake --build "$build_dir" --target tessarine-screenshot
 mkdir -p "$(dirname "$out")"
-# A demo home whose desktop holds a few pictures from the test corpus.
+# A demo home whose desktop holds a few of the test pictures.
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 demo=$tmp/alice
-corpus=${TESSARINE_CORPUS_DIR:-$top/../shared/corpus/dev}
 mkdir -p "$demo/Desktop/2024 夏天" "$demo/Desktop/扫描件" "$demo/Pictures" "$demo/.config"
 echo 'XDG_DESKTOP_DIR="$HOME/Desktop"' > "$demo/.config/user-dirs.dirs"
 for f in exif-Landscape_3.jpg jd-tower.jpg ljt-testorig.jpg jd-jpg-progressive.jpg; do
-  [[ -f "$corpus/small/$f" ]] && cp "$corpus/small/$f" "$demo/Desktop/"
+  cp "$top/tests/data/jpeg/$f" "$demo/Desktop/"
 done
 (cd "$demo" && HOME="$demo" XDG_CONFIG_HOME="$demo/.config" QT_QPA_PLATFORM=offscreen \
   "$build_dir/app/tessarine-screenshot" "$out")
