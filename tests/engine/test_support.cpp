@@ -33,7 +33,9 @@ std::vector<std::string> TestDataFiles() {
 
 std::string BigCorpusDir() {
   const char* dir = std::getenv("TESSARINE_CORPUS_DIR");
-  return dir != nullptr && *dir != '\0' ? dir : TESSARINE_CORPUS_DIR;
+  return fs::path(dir != nullptr && *dir != '\0' ? dir : TESSARINE_CORPUS_DIR)
+      .lexically_normal()
+      .string();
 }
 
 bool HaveBigCorpus() { return fs::is_directory(BigCorpusDir()); }
