@@ -12,6 +12,7 @@
 
 #include "engine/errors.h"
 #include "engine/path_text.h"
+#include "ui/trash.h"
 
 namespace {
 
@@ -208,9 +209,8 @@ FolderItem FolderNamespace::Rename(const FolderItem& item, const QString& new_na
 }
 
 void FolderNamespace::MoveToTrash(const FolderItem& item) const {
-  if (!item.can_trash || !QFile::moveToTrash(item.fs_path)) {
-    throw FileError("Cannot move " + item.fs_path.toStdString() + " to the trash");
-  }
+  if (!item.can_trash) throw FileError("Cannot move " + item.fs_path.toStdString() + " to the trash");
+  ::MoveToTrash(QFile::encodeName(item.fs_path).toStdString());
 }
 
 QIcon FolderNamespace::Icon(const FolderItem& item) const {

@@ -6,6 +6,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include <functional>
+
 #include "tests/qt_print.h"
 #include "tests/ui/browse_fixture.h"
 #include "ui/file_list_box.h"
@@ -41,6 +43,20 @@ class ShellTreeViewTest : public BrowseFixture {
     std::vector<QString> texts;
     for (int i = 0; i < parent->childCount(); ++i) texts.push_back(parent->child(i)->text(0));
     return texts;
+  }
+
+  // Right-clicks the top node's child of that text through the window, as the window system
+  // delivers it, and runs in_menu on the menu while it is open.
+  void RightClick(const char* text, const std::function<void(QMenu*)>& in_menu) {
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+      if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) in_menu(menu);
+    });
+    poll.start(10);
+    QWidget* window = tree_->window();
+    const QRect rect = tree_->visualItemRect(Child(tree_->TopNode(), text));
+    QTest::mouseClick(window->windowHandle(), Qt::RightButton, Qt::NoModifier,
+                      tree_->viewport()->mapTo(window, rect.center()));
   }
 
   std::unique_ptr<ShellTreeView> tree_;
@@ -212,13 +228,29 @@ TEST_F(ShellTreeViewTest, RightClickMenuActsOnItsNodeWithoutMovingTheSelection) 
   EXPECT_EQ(changes_, 0);
 }
 
-TEST_F(ShellTreeViewTest, MovingToTheTrashRemovesFolderAndNode) {
+// A new account (no ~/.local yet), with the current directory in the listed folder.
+TEST_F(ShellTreeViewTest, TheTrashEntryMovesTheFolderToTheHomeTrashAndNowhereElse) {
+  qunsetenv("XDG_DATA_HOME");
+  ASSERT_TRUE(QDir(Home() + "/.local").removeRecursively());
+  QDir::setCurrent(Desktop());
   tree_->Fill();
+  tree_->show();
   FolderNode* top = tree_->TopNode();
   tree_->setCurrentItem(Child(top, "empty"));
   changes_ = 0;
-  tree_->RunCommand(Child(top, "empty"), ShellTreeView::Command::cmTrash);
-  EXPECT_FALSE(QDir(Desktop() + "/empty").exists());
+  auto entries = [&] {
+    return QDir(Desktop()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+  };
+  QStringList left = entries();
+  left.removeOne("empty");
+  RightClick("empty", [](QMenu* menu) {
+    for (QAction* action : menu->actions()) {
+      if (action->text() == "移到回收站") {
+        QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(action).center());
+      }
+    }
+  });
+  EXPECT_EQ(entries(), left);
   EXPECT_TRUE(QDir(Home() + "/.local/share/Trash/files/empty").exists());
   EXPECT_EQ(Child(top, "empty"), nullptr);
   EXPECT_EQ(changes_, 1);  // the selection moved to a neighbour
