@@ -217,7 +217,7 @@ FolderChooserWindow::FolderChooserWindow(const FolderChooser& settings, QWidget*
   resize(kClientWidth, kClientHeight);
   if (settings.FormWidth > 0) resize(settings.FormWidth - frame.left() - frame.right(), height());
   if (settings.FormHeight > 0) resize(width(), settings.FormHeight - frame.top() - frame.bottom());
-  if (position_ == poDesigned) move(settings.FormLeft, settings.FormTop);
+  if (position_ == poDesigned && CanPlaceWindows()) move(settings.FormLeft, settings.FormTop);
   if (settings.FormWindowState == wsMaximized) setWindowState(Qt::WindowMaximized);
   setMinimumSize(kClientWidth, kClientHeight);
   WatchMounts();

@@ -22,6 +22,10 @@ class WaitCursor {
   WaitCursor& operator=(const WaitCursor&) = delete;
 };
 
+// Whether the window system lets a program place its windows. Wayland compositors place
+// every window themselves: there, no position is set.
+bool CanPlaceWindows();
+
 // Moves the window so that its outer frame is centred on the screen's available area (the
-// primary screen when none is given).
+// primary screen when none is given); nothing where the window system places windows.
 void CentreOnScreen(QWidget* window, const QScreen* screen = nullptr);
