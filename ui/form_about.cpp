@@ -74,6 +74,7 @@ TFormAbout::TFormAbout(QWidget* owner)
 
   Button1 = Named(new QPushButton(QStringLiteral("关闭"), this), "Button1");
   Button1->setDefault(true);
+  Button1->setFocus();  // Enter closes the window; Tab reaches the links
   connect(Button1, &QPushButton::clicked, this, &TFormAbout::Button1Click);
 
   auto* layout = new QVBoxLayout(this);

@@ -1,7 +1,8 @@
 #pragma once
 // A label that shows an address as a link: underlined, dark blue until it has been opened
 // once, brown afterwards. A left click opens its target through the desktop
-// (QDesktopServices::openUrl); whether a program took it is not checked.
+// (QDesktopServices::openUrl); whether a program took it is not checked. With the keyboard
+// focus it shows the focus mark, and screen readers see a link they can press.
 #include <QLabel>
 #include <QUrl>
 
@@ -11,6 +12,8 @@ class HyperlinkLabel : public QLabel {
   HyperlinkLabel(const QString& text, const QUrl& target, QWidget* parent = nullptr);
   QUrl Target() const { return target_; }
   bool Visited() const { return visited_; }
+  // Opens the target as a click does.
+  void Open();
   static const QColor kUnvisitedColor;
   static const QColor kVisitedColor;
 
@@ -18,9 +21,9 @@ class HyperlinkLabel : public QLabel {
   void mousePressEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
 
  private:
-  void Open();
   void SetTextColor(const QColor& color);
   QUrl target_;
   bool visited_ = false;

@@ -1,6 +1,8 @@
 #include "ui/form_about.h"
 
+#include <QAccessible>
 #include <QApplication>
+#include <QImage>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -121,6 +123,45 @@ TEST(FormAbout, LinksOpenTheirAddressesThroughTheDesktopAndTurnBrown) {
     EXPECT_EQ(desktop.opened[0].toString(), link.opens);
     EXPECT_EQ(TextColor(label), HyperlinkLabel::kVisitedColor);
   }
+}
+
+TEST(FormAbout, EnterAndEscCloseItAndTheLinksServeKeyboardAndScreenReaders) {
+  UrlRecorder desktop;
+  for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Escape}) {
+    TFormAbout form(nullptr);
+    bool closed_by_key = false;
+    QTimer::singleShot(0, &form, [&] {
+      QWidget* focus = form.focusWidget();  // where the keys go once the window is active
+      EXPECT_EQ(focus, form.findChild<QPushButton*>("Button1"));  // 关闭 has the focus
+      QTest::keyClick(focus != nullptr ? focus : &form, key);
+      closed_by_key = !form.isVisible();
+    });
+    QTimer::singleShot(2000, &form, &QDialog::reject);  // never hang on a failure
+    form.exec();
+    EXPECT_TRUE(closed_by_key) << key;
+  }
+  EXPECT_TRUE(desktop.opened.empty());
+
+  TFormAbout form(nullptr);
+  form.show();
+  form.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+  auto* home = Child<HyperlinkLabel>(&form, "LinkHomePage");
+  const QImage unmarked = home->grab().toImage();
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);  // from 关闭 round to the first link
+  ASSERT_TRUE(home->hasFocus());
+  EXPECT_NE(home->grab().toImage(), unmarked);  // the focus mark shows
+
+  QAccessibleInterface* link = QAccessible::queryAccessibleInterface(home);
+  ASSERT_NE(link, nullptr);
+  EXPECT_EQ(link->role(), QAccessible::Link);
+  EXPECT_EQ(link->text(QAccessible::Name), "https://tessarine.example.org/");
+  ASSERT_NE(link->actionInterface(), nullptr);
+  EXPECT_TRUE(link->actionInterface()->actionNames().contains(QAccessibleActionInterface::pressAction()));
+  link->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+  ASSERT_EQ(desktop.opened.size(), 1u);
+  EXPECT_EQ(desktop.opened[0].toString(), "https://tessarine.example.org/");
+  EXPECT_TRUE(link->state().traversed);
 }
 
 }  // namespace
