@@ -25,6 +25,30 @@ BoxPresenter& CurrentPresenter() {
   return presenter;
 }
 
+// The text with a zero-width break opportunity after every character of each word that is
+// wider than width on its own (a long path or file name), so that it wraps instead of running
+// past the edge. Other words are left whole.
+QString BreakLongWords(const QString& text, const QFontMetrics& metrics, int width) {
+  QString broken;
+  qsizetype start = 0;
+  while (start < text.size()) {
+    qsizetype end = start;
+    const bool blank = text[start].isSpace();
+    while (end < text.size() && text[end].isSpace() == blank) ++end;
+    const QString run = text.mid(start, end - start);
+    if (blank || metrics.horizontalAdvance(run) <= width) {
+      broken += run;
+    } else {
+      for (qsizetype i = 0; i < run.size(); ++i) {
+        broken += run[i];
+        if (!run[i].isHighSurrogate() && i + 1 < run.size()) broken += QChar(0x200B);
+      }
+    }
+    start = end;
+  }
+  return broken;
+}
+
 void Present(const BoxRequest& request) {
   // A copy: a presenter may install another one while it runs.
   const BoxPresenter presenter = CurrentPresenter();
@@ -82,8 +106,12 @@ MessageDialog::MessageDialog(const BoxRequest& request, QWidget* parent) : QDial
   text_label_ = new QLabel(request.text, this);
   text_label_->setTextFormat(Qt::PlainText);
   text_label_->setWordWrap(true);
-  if (const QScreen* screen = QGuiApplication::primaryScreen())
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
     text_label_->setMaximumWidth(screen->geometry().width() / 2);
+    text_label_->setText(BreakLongWords(request.text, text_label_->fontMetrics(),
+                                        text_label_->maximumWidth()));
+  }
+  text_label_->setAccessibleName(request.text);
   body->addWidget(text_label_, 1);
 
   auto* ok = new QPushButton(QStringLiteral("OK"), this);
@@ -103,7 +131,7 @@ MessageDialog::MessageDialog(const BoxRequest& request, QWidget* parent) : QDial
 }
 
 QString MessageDialog::ClipboardText() const {
-  return BoxClipboardText(windowTitle(), text_label_->text(), button_captions_);
+  return BoxClipboardText(windowTitle(), text_label_->accessibleName(), button_captions_);
 }
 
 void MessageDialog::keyPressEvent(QKeyEvent* event) {

@@ -1,5 +1,6 @@
 #include "ui/message_box.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
 #include <QLabel>
@@ -138,16 +139,25 @@ TEST(MessageBox, DefaultPresenterShowsAModalCentredBoxUntilOkIsPressed) {
 }
 
 TEST(MessageBox, LongTextWrapsAtHalfTheScreenWidth) {
-  MessageDialog dialog(BoxRequest{BoxKind::bkMessage, ApplicationTitle(), QString("未选择jpg文件 ").repeated(80)});
-  dialog.show();
-  const int half_screen = QGuiApplication::primaryScreen()->geometry().width() / 2;
-  const QLabel* text = nullptr;
-  for (const QLabel* label : dialog.findChildren<QLabel*>())
-    if (!label->text().isEmpty()) text = label;
-  ASSERT_NE(text, nullptr);
-  EXPECT_LE(text->width(), half_screen);
-  EXPECT_GT(text->width(), half_screen * 3 / 4);  // wrapped near the limit, not much earlier
-  EXPECT_GT(text->height(), 3 * text->fontMetrics().height());
+  const QString long_name = "Cannot open file \"/home/" + QString("IMG0001").repeated(60) + ".jpg\"";
+  for (const QString& message : {QString("未选择jpg文件 ").repeated(80), long_name}) {
+    SCOPED_TRACE(message.left(20).toStdString());
+    MessageDialog dialog(BoxRequest{BoxKind::bkError, ApplicationTitle(), message});
+    dialog.show();
+    const int half_screen = QGuiApplication::primaryScreen()->geometry().width() / 2;
+    const QLabel* text = nullptr;
+    for (const QLabel* label : dialog.findChildren<QLabel*>())
+      if (!label->text().isEmpty()) text = label;
+    ASSERT_NE(text, nullptr);
+    EXPECT_LE(text->minimumSizeHint().width(), half_screen);  // no word wider than the box
+    EXPECT_LE(text->width(), half_screen);
+    EXPECT_GT(text->width(), half_screen * 3 / 4);  // wrapped near the limit, not much earlier
+    EXPECT_GT(text->height(), 3 * text->fontMetrics().height());
+    // What is read out and copied is the message as it stands.
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(const_cast<QLabel*>(text))->text(QAccessible::Name),
+              message);
+    EXPECT_TRUE(dialog.ClipboardText().contains("\r\n" + message + "\r\n"));
+  }
 }
 
 }  // namespace
