@@ -262,7 +262,8 @@ QGroupBox* TFormMain::CreateNamingGroup() {
   rbname2 = Named(new QRadioButton(QStringLiteral("自定义路径，保持原文件名"), group), "rbname2");
   BtnSF = FlatButton(group, "BtnSF", QStringLiteral("..."), Glyph::glFolder);
   BtnSF->setToolTip(QStringLiteral("选择文件夹"));
-  BtnSF->setAccessibleDescription(BtnSF->toolTip());
+  BtnSF->setAccessibleName(BtnSF->toolTip());  // "..." says nothing when read out
+  BtnSF->setAutoRaise(false);  // framed: it must look like a button beside the path box
   BtnSF->setEnabled(false);
   ePath = Named(new QLineEdit(group), "ePath");
   ePath->setReadOnly(true);

@@ -105,6 +105,19 @@ ListGlyph FileGlyph(const QString& name) {
   return executable ? ListGlyph::gExecutable : ListGlyph::gUnknownFile;
 }
 
+// Marks the selection changes made while it lives as the list's own.
+class OwnChange {
+ public:
+  explicit OwnChange(bool& flag) : flag_(flag), before_(flag) { flag_ = true; }
+  ~OwnChange() { flag_ = before_; }
+  OwnChange(const OwnChange&) = delete;
+  OwnChange& operator=(const OwnChange&) = delete;
+
+ private:
+  bool& flag_;
+  bool before_;
+};
+
 int FloorHalf(int value) { return value >= 0 ? value / 2 : -((1 - value) / 2); }
 
 // Fixed-height rows: background, glyph 2 pixels in and centred, text at the row's top.
@@ -155,6 +168,22 @@ FileListBox::FileListBox(QWidget* parent) : QListWidget(parent), folder_(QDir::c
   setEditTriggers(QAbstractItemView::NoEditTriggers);
   setUniformItemSizes(true);
   setItemDelegate(new EntryDelegate(this));
+  setAccessibleName(QStringLiteral("JPEG 文件列表"));
+  connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
+          &FileListBox::SelectionChanged);
+}
+
+// The list's own changes and those of the mouse and the keys are reported where they happen.
+// An entry selected by other means (an assistive tool, say) becomes the current one and is
+// reported as a click would be.
+void FileListBox::SelectionChanged() {
+  if (own_change_) return;
+  const int index = ItemIndex();
+  if (index < 0) return;
+  if (currentRow() != index) {
+    selectionModel()->setCurrentIndex(model()->index(index, 0), QItemSelectionModel::NoUpdate);
+  }
+  ReportIfMoved();
 }
 
 void FileListBox::SetMask(const QString& mask) {
@@ -183,6 +212,7 @@ ListGlyph FileListBox::ItemGlyph(int index) const {
 
 void FileListBox::Clear() {
   MakeWindow();
+  const OwnChange own(own_change_);
   clear();
   stale_ = true;
 }
@@ -271,6 +301,7 @@ void FileListBox::ChangeFolder(const QString& folder) {
 void FileListBox::Reread() {
   if (!made_) return;
   ChangeDir(folder_);
+  const OwnChange own(own_change_);
   clear();
   const unsigned selection = file_type_ & ~static_cast<unsigned>(ftNormal);
   const unsigned skipped_kinds = (ftHidden | ftSystem | ftVolumeID | ftDirectory) & ~selection;
@@ -328,6 +359,7 @@ void FileListBox::MakeWindow() {
 }
 
 void FileListBox::SelectRow(int row) {
+  const OwnChange own(own_change_);
   if (row < 0) {
     clearSelection();
     setCurrentItem(nullptr);
@@ -380,23 +412,33 @@ void FileListBox::keyPressEvent(QKeyEvent* event) {
     // Focus makes the first entry current without selecting it; with nothing selected the
     // first arrow key must select the first entry, not the second.
     if (ItemIndex() < 0) selectionModel()->setCurrentIndex({}, QItemSelectionModel::NoUpdate);
+    const OwnChange own(own_change_);
     QListWidget::keyPressEvent(event);
   }
   ReportIfMoved();
 }
 
 void FileListBox::mousePressEvent(QMouseEvent* event) {
-  QListWidget::mousePressEvent(event);
+  {
+    const OwnChange own(own_change_);
+    QListWidget::mousePressEvent(event);
+  }
   ReportIfMoved();
 }
 
 void FileListBox::mouseMoveEvent(QMouseEvent* event) {
-  QListWidget::mouseMoveEvent(event);
+  {
+    const OwnChange own(own_change_);
+    QListWidget::mouseMoveEvent(event);
+  }
   ReportIfMoved();
 }
 
 void FileListBox::mouseReleaseEvent(QMouseEvent* event) {
-  QListWidget::mouseReleaseEvent(event);
+  {
+    const OwnChange own(own_change_);
+    QListWidget::mouseReleaseEvent(event);
+  }
   ReportIfMoved();
 }
 

@@ -90,6 +90,7 @@ class FileListBox : public QListWidget {
   void MakeWindow();
   void SelectRow(int row);
   void ReportIfMoved();
+  void SelectionChanged();
   void Fire();
   void TypeAhead(const QKeyEvent& event);
 
@@ -103,4 +104,5 @@ class FileListBox : public QListWidget {
   QString prefix_;
   quint64 last_key_time_ = 0;
   bool typed_before_ = false;
+  bool own_change_ = false;  // the selection moves by the list's own doing
 };

@@ -35,6 +35,7 @@ ChooserTree::ChooserTree(QWidget* parent, FolderNamespace names, bool context_me
                          bool read_only)
     : ShellTreeView(parent, std::move(names)), context_menus_(context_menus) {
   setObjectName(QStringLiteral("ShellTree"));
+  setAccessibleName(QStringLiteral("保存目录文件夹树"));
   setRootIsDecorated(true);  // lines and a button at the root too
   if (read_only) setEditTriggers(QAbstractItemView::NoEditTriggers);
 }

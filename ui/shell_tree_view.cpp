@@ -7,7 +7,9 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QStyledItemDelegate>
+#include <QTimer>
 #include <QUrl>
+#include <exception>
 #include <functional>
 #include <set>
 
@@ -34,10 +36,23 @@ class BusyTree {
 };
 
 // Label editing starts from the folder's own name and ends in a rename on disk; a refused
-// rename reaches the error box and the label keeps its text.
+// rename reaches the error box once the editor has closed and the row shows its old name.
+// While a node's context menu is open, that node is drawn as the selected one.
 class RenameDelegate : public QStyledItemDelegate {
  public:
   explicit RenameDelegate(ShellTreeView* tree) : QStyledItemDelegate(tree), tree_(tree) {}
+
+  void paint(QPainter* painter, const QStyleOptionViewItem& option,
+             const QModelIndex& index) const override {
+    const FolderNode* menu_node = tree_->MenuNode();
+    if (menu_node == nullptr) {
+      QStyledItemDelegate::paint(painter, option, index);
+      return;
+    }
+    QStyleOptionViewItem marked = option;
+    marked.state.setFlag(QStyle::State_Selected, tree_->NodeAt(index) == menu_node);
+    QStyledItemDelegate::paint(painter, marked, index);
+  }
 
   void setEditorData(QWidget* editor, const QModelIndex& index) const override {
     auto* line = qobject_cast<QLineEdit*>(editor);
@@ -54,7 +69,16 @@ class RenameDelegate : public QStyledItemDelegate {
     FolderNode* node = tree_->NodeAt(index);
     if (line == nullptr || node == nullptr) return;
     const QString text = line->text();
-    RunGuarded([&] { tree_->RenameEdited(node, text); });
+    std::exception_ptr refused;
+    try {
+      tree_->RenameEdited(node, text);
+    } catch (...) {
+      refused = std::current_exception();
+    }
+    // The box comes once the editor has closed, over the row with its old name.
+    if (refused) {
+      QTimer::singleShot(0, tree_, [refused] { RunGuarded([&] { std::rethrow_exception(refused); }); });
+    }
   }
 
  private:
@@ -77,9 +101,14 @@ ShellTreeView::ShellTreeView(QWidget* parent, FolderNamespace folder_namespace)
     : QTreeWidget(parent), namespace_(std::move(folder_namespace)) {
   setHeaderHidden(true);
   setColumnCount(1);
+  setHeaderLabel(QString());  // the hidden header has nothing to announce
+  setAccessibleName(QStringLiteral("文件夹树"));
   setRootIsDecorated(false);
   setIndentation(19);
   setSelectionMode(QAbstractItemView::SingleSelection);
+  // By item, not by row: a row of the accessible tree selects by its place among its
+  // siblings, which is another row of the tree once nodes are nested.
+  setSelectionBehavior(QAbstractItemView::SelectItems);
   setEditTriggers(QAbstractItemView::SelectedClicked | QAbstractItemView::EditKeyPressed);
   setItemDelegate(new RenameDelegate(this));
   QPalette colours = palette();  // the selection stays marked when the tree loses the focus
@@ -89,6 +118,8 @@ ShellTreeView::ShellTreeView(QWidget* parent, FolderNamespace folder_namespace)
   setPalette(colours);
   connect(this, &QTreeWidget::itemExpanded, this, &ShellTreeView::NodeExpanded);
   connect(this, &QTreeWidget::currentItemChanged, this, &ShellTreeView::CurrentChanged);
+  connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
+          &ShellTreeView::SelectionChanged);
 }
 
 ShellTreeView::~ShellTreeView() {
@@ -175,6 +206,13 @@ void ShellTreeView::CurrentChanged(QTreeWidgetItem* current, QTreeWidgetItem* pr
   auto* node = static_cast<FolderNode*>(current);
   if (node != nullptr) node->setIcon(0, namespace_.OpenIcon(node->Item()));
   if (!quiet_) emit OnChange(node);
+}
+
+// Mouse and keys move the current node and the selection together. A node selected by other
+// means (an assistive tool, say) becomes the current one, so that OnChange reports it.
+void ShellTreeView::SelectionChanged() {
+  const QList<QTreeWidgetItem*> selected = selectedItems();
+  if (selected.size() == 1 && selected.first() != currentItem()) setCurrentItem(selected.first());
 }
 
 FolderNode* ShellTreeView::FindFolderNode(const QString& path) {
@@ -321,10 +359,14 @@ void ShellTreeView::ShowContextMenu(FolderNode* node, const QPoint& pos) {
   trash->setEnabled(node->Item().can_trash);
 
   menu_node_ = node;
+  viewport()->update();
   struct Release {  // the real selection counts again once the command has run
-    FolderNode*& menu_node;
-    ~Release() { menu_node = nullptr; }
-  } release{menu_node_};
+    ShellTreeView* tree;
+    ~Release() {
+      tree->menu_node_ = nullptr;
+      tree->viewport()->update();
+    }
+  } release{this};
   QAction* chosen = menu.exec(pos);
   if (chosen == open) RunCommand(node, Command::cmOpen);
   if (chosen == rename) RunCommand(node, Command::cmRename);

@@ -41,6 +41,8 @@ class ShellTreeView : public QTreeWidget {
   // open, that node counts as the selected one.
   QString SelectedPath() const;
   FolderNode* Selected() const;
+  // The node whose context menu is open; nullptr when none is.
+  FolderNode* MenuNode() const { return menu_node_; }
   FolderNode* TopNode() const;
   FolderNode* NodeAt(const QModelIndex& index) const;
   // Finds the node that shows the file-system folder at path, expanding (and so listing) the
@@ -84,6 +86,7 @@ class ShellTreeView : public QTreeWidget {
   void SetUpNode(FolderNode* node);
   void NodeExpanded(QTreeWidgetItem* item);
   void CurrentChanged(QTreeWidgetItem* current, QTreeWidgetItem* previous);
+  void SelectionChanged();
   void RebasePaths(FolderNode* node, const QString& old_path, const QString& new_path);
 
   FolderNamespace namespace_;

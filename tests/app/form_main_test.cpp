@@ -138,6 +138,7 @@ TEST_F(FormMainTest, EachSizingRuleEnablesExactlyItsBoxes) {
 
 TEST_F(FormMainTest, FolderButtonFollowsTheOutputFolderRule) {
   Box("ePath")->setText("/tmp/out");
+  EXPECT_FALSE(Find<QToolButton>("BtnSF")->autoRaise());  // framed: it looks like a button
   Click("rbname2");
   EXPECT_TRUE(Find("BtnSF")->isEnabled());
   EXPECT_TRUE(Find("Edit2")->isEnabled());
@@ -173,7 +174,7 @@ TEST_F(FormMainTest, ScreenReadersHearCaptionsAndTabFollowsReadingOrder) {
       {"editQH", "高度最大值"},    {"editQW", "宽度最大值"},
       {"Edit2", "当前目录，原文件名前加字符:"},
       {"ePath", "自定义路径，保持原文件名"},
-      {"BtnSF", "..."},            {"SpeedButton2", "批量生成当前目录图片缩略图"},
+      {"BtnSF", "选择文件夹"},     {"SpeedButton2", "批量生成当前目录图片缩略图"},
       {"BTNAbout", "关于"},        {"Memo1", "处理信息"}};
   for (const auto& [widget, name] : names) {
     QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(Find(widget));

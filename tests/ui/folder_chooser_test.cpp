@@ -1,5 +1,6 @@
 // The output folder chooser on real temporary folder trees: what a choice yields, where the
 // window opens, how it is placed again, and its tree's walk, renaming and refreshing.
+#include <QAccessible>
 #include <QApplication>
 #include <QDir>
 #include <QLineEdit>
@@ -114,6 +115,8 @@ TEST_F(FolderChooserTest, OkWithoutMovingGivesTheOpeningFolderAndVirtualItemsGiv
         ChooserTree* tree = w.ShellTree();
         tree->setCurrentItem(Child(tree->TopNode(), "计算机"));
         EXPECT_EQ(w.StatusText(), "");
+        EXPECT_EQ(QAccessible::queryAccessibleInterface(tree)->text(QAccessible::Name),
+                  "保存目录文件夹树");
       },
       ClickOk);
   BrowseForFolder(chooser_, ePath);

@@ -1,6 +1,7 @@
 #include "ui/shell_tree_view.h"
 
 #include <QApplication>
+#include <QImage>
 #include <QLineEdit>
 #include <QMenu>
 #include <QTest>
@@ -170,7 +171,8 @@ TEST_F(ShellTreeViewTest, LabelEditingRenamesTheFolderOrReportsTheRefusal) {
     ASSERT_NE(editor, nullptr);
     editor->setText(text);
     QTest::keyClick(editor, Qt::Key_Return);
-    QCoreApplication::processEvents();  // the edit is committed through a queued call
+    QCoreApplication::processEvents();  // the edit is committed through a queued call,
+    QCoreApplication::processEvents();  // and a refusal's box comes after the editor closed
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   };
   FolderNode* full = Child(top, "full");
@@ -185,9 +187,16 @@ TEST_F(ShellTreeViewTest, LabelEditingRenamesTheFolderOrReportsTheRefusal) {
   tree_->setCurrentItem(Child(full, "c1"));  // children follow their parent's new name
   EXPECT_EQ(tree_->SelectedPath(), Desktop() + "/renamed/c1");
 
-  ScopedBoxCapture boxes;
-  edit(Child(top, "a10"), "B");  // taken: the rename is refused
+  // Taken: the rename is refused, and the row shows its old name before the box comes up.
+  bool editing_under_box = true;
+  ScopedBoxCapture boxes([&](const QString&) {
+    const auto* editor = tree_->findChild<QLineEdit*>();
+    editing_under_box = editor != nullptr && editor->isVisible();
+  });
+  edit(Child(top, "a10"), "B");
   EXPECT_EQ(boxes.Texts(), QStringList{"Rename to B failed."});
+  EXPECT_FALSE(editing_under_box);
+  EXPECT_EQ(Child(top, "a10")->text(0), "a10");
   EXPECT_TRUE(QDir(Desktop() + "/a10").exists());
   EXPECT_NE(Child(top, "a10"), nullptr);
 }
@@ -197,29 +206,31 @@ TEST_F(ShellTreeViewTest, RightClickMenuActsOnItsNodeWithoutMovingTheSelection) 
   tree_->show();
   QString path_in_menu;
   QStringList entries;  // text, and "-" after a disabled one
-  QTimer closer;
-  QObject::connect(&closer, &QTimer::timeout, [&] {
-    if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+  QRgb menu_row = 0, selected_row = 0;
+  const QRgb highlight = tree_->palette().color(QPalette::Highlight).rgb();
+  changes_ = 0;
+  auto right_click = [&](const char* text) {
+    entries.clear();
+    RightClick(text, [&](QMenu* menu) {
       path_in_menu = tree_->SelectedPath();
       for (QAction* action : menu->actions()) {
         if (!action->isSeparator()) entries << action->text() + (action->isEnabled() ? "" : "-");
       }
+      const QImage shown = tree_->viewport()->grab().toImage();
+      auto row_colour = [&](QTreeWidgetItem* node) {
+        const QRect rect = tree_->visualItemRect(node);
+        return shown.pixel(rect.right() - 2, rect.center().y());
+      };
+      menu_row = row_colour(Child(tree_->TopNode(), text));
+      selected_row = row_colour(tree_->TopNode());
       menu->close();
-    }
-  });
-  closer.start(10);
-  changes_ = 0;
-  // Through the window, as the window system delivers it, so that the menu event follows.
-  auto right_click = [&](const char* text) {
-    entries.clear();
-    QWidget* window = tree_->window();
-    const QRect rect = tree_->visualItemRect(Child(tree_->TopNode(), text));
-    QTest::mouseClick(window->windowHandle(), Qt::RightButton, Qt::NoModifier,
-                      tree_->viewport()->mapTo(window, rect.center()));
+    });
   };
   right_click("a2");
   EXPECT_EQ(entries, (QStringList{"打开", "重命名", "移到回收站", "刷新"}));
   EXPECT_EQ(path_in_menu, Desktop() + "/a2");
+  EXPECT_EQ(menu_row, highlight);  // the menu's node stays marked while the menu is open
+  EXPECT_NE(selected_row, highlight);
   right_click("计算机");  // no folder on disk: nothing to open, rename or throw away
   EXPECT_EQ(entries, (QStringList{"打开-", "重命名-", "移到回收站-", "刷新"}));
   right_click("home");  // the home folder stays where it is
