@@ -27,6 +27,7 @@
 #include "ui/home_page.h"
 #include "ui/message_box.h"
 #include "ui/preview.h"
+#include "ui/readable_colours.h"
 #include "ui/shell_tree_view.h"
 #include "ui/widget_helpers.h"
 
@@ -90,6 +91,7 @@ TFormMain::TFormMain(QWidget* parent) : QMainWindow(parent) {
   layout->addWidget(Splitter1, 1);
   setCentralWidget(client);
 
+  ApplyColours();
   SetReadingOrder();
   ConnectHandlers();
   ShellTreeView1->Fill();  // selects the desktop node: the list shows the desktop's JPEG files
@@ -126,10 +128,7 @@ PreviewImage* TFormMain::CreateImage1() {
 QLabel* TFormMain::CreateLabFile() {
   auto* label = Named(new QLabel(Panel3), "LabFile");
   label->setAlignment(Qt::AlignCenter);
-  label->setFont(QFont(QStringLiteral("Arial")));
-  QPalette black = label->palette();
-  black.setColor(QPalette::WindowText, Qt::black);
-  label->setPalette(black);
+  label->setFont(QFont(QStringLiteral("Arial")));  // black, see ApplyColours
   return label;
 }
 // ------------------------------------------------------------------------------------------
@@ -142,10 +141,7 @@ QWidget* TFormMain::CreateTopBar() {
   QFont title_font(QStringLiteral("Arial"));
   title_font.setPointSizeF(font().pointSizeF() * 1.4);
   title_font.setBold(true);
-  Label7->setFont(title_font);
-  QPalette title_palette = Label7->palette();
-  title_palette.setColor(QPalette::WindowText, Qt::blue);
-  Label7->setPalette(title_palette);
+  Label7->setFont(title_font);  // blue, see ApplyColours
   BTNAbout = FlatButton(Panel1, "BTNAbout", QStringLiteral("关于"), Glyph::glAbout);
   BTNAbout->setFixedSize(74, 24);
   BTNHomePage = FlatButton(Panel1, "BTNHomePage", QStringLiteral("主页"), Glyph::glHomePage);
@@ -308,12 +304,7 @@ QGroupBox* TFormMain::CreateLogGroup() {
   Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
   Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  Memo1->setAccessibleName(group->title());
-  QPalette log_palette = Memo1->palette();
-  for (const auto role : {QPalette::Base, QPalette::Window})
-    log_palette.setColor(role, QColor(128, 128, 128));  // the button-shadow grey
-  log_palette.setColor(QPalette::Text, Qt::blue);
-  Memo1->setPalette(log_palette);
+  Memo1->setAccessibleName(group->title());  // blue on the button shadow, see ApplyColours
   auto* layout = new QVBoxLayout(group);
   layout->setContentsMargins(2, 2, 2, 2);
   layout->setSpacing(0);
@@ -376,6 +367,11 @@ void TFormMain::FormCreate() {
   ProgressBar1->hide();
 }
 
+void TFormMain::changeEvent(QEvent* event) {
+  QMainWindow::changeEvent(event);
+  if (event->type() == QEvent::PaletteChange) ApplyColours();
+}
+
 void TFormMain::resizeEvent(QResizeEvent* event) {
   QMainWindow::resizeEvent(event);
   RunGuarded([this] { FormResize(); });
@@ -398,6 +394,27 @@ void TFormMain::showEvent(QShowEvent* event) {
   const QSize frame = frameGeometry().size() - size();
   resize(kMinimumWidth - frame.width(), kMinimumHeight - frame.height());
   CentreOnScreen(this);
+}
+
+// The title blue, the size label black and the log blue on the button-shadow colour, as long
+// as the theme is light; a dark theme's own text and link colours stand in for them. Every
+// text keeps a contrast of 4.5 : 1.
+void TFormMain::ApplyColours() {
+  const QPalette theme = palette();
+  const QColor window = theme.color(QPalette::Window);
+  const auto set_text = [](QWidget* widget, QPalette::ColorRole role, const QColor& colour) {
+    QPalette colours = widget->palette();
+    colours.setColor(role, colour);
+    widget->setPalette(colours);
+  };
+  set_text(Label7, QPalette::WindowText, ThemedTextColour(theme, Qt::blue, QPalette::Link, window));
+  set_text(LabFile, QPalette::WindowText,
+           ThemedTextColour(theme, Qt::black, QPalette::WindowText, window));
+  const QColor shadow = theme.color(QPalette::Dark);
+  QPalette log = Memo1->palette();
+  for (const auto role : {QPalette::Base, QPalette::Window}) log.setColor(role, shadow);
+  log.setColor(QPalette::Text, ThemedTextColour(theme, Qt::blue, QPalette::Link, shadow));
+  Memo1->setPalette(log);
 }
 
 void TFormMain::closeEvent(QCloseEvent* event) {

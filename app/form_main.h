@@ -28,6 +28,7 @@ class TFormMain : public QMainWindow, private MainControls {
   const MainControls& Controls() const { return *this; }
 
  protected:
+  void changeEvent(QEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
@@ -60,6 +61,7 @@ class TFormMain : public QMainWindow, private MainControls {
   QGroupBox* CreateLogGroup();
   void ConnectHandlers();
   void SetReadingOrder();
+  void ApplyColours();
 
   template <class Sender, class Signal>
   void On(Sender* sender, Signal signal, void (TFormMain::*handler)());

@@ -1,6 +1,7 @@
 #include "ui/hyperlink_label.h"
 
 #include <QAccessibleWidget>
+#include <QApplication>
 #include <QDesktopServices>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -49,6 +50,8 @@ QAccessibleInterface* HyperlinkAccessibleFactory(const QString& class_name, QObj
 }
 
 }  // namespace
+
+#include "ui/readable_colours.h"
 
 const QColor HyperlinkLabel::kUnvisitedColor(0x00, 0x00, 0x80);
 const QColor HyperlinkLabel::kVisitedColor(0x80, 0x40, 0x00);
@@ -110,8 +113,21 @@ void HyperlinkLabel::Open() {
   SetTextColor(kVisitedColor);
 }
 
-void HyperlinkLabel::SetTextColor(const QColor& color) {
+void HyperlinkLabel::changeEvent(QEvent* event) {
+  QLabel::changeEvent(event);
+  if (event->type() == QEvent::PaletteChange && !recolouring_)
+    SetTextColor(visited_ ? kVisitedColor : kUnvisitedColor);
+}
+
+// The design's color on a light theme, the theme's link or visited-link color on a dark one,
+// chosen by the surroundings' palette (the label's own text color is the one being set).
+void HyperlinkLabel::SetTextColor(const QColor& design) {
+  const QPalette theme = parentWidget() != nullptr ? parentWidget()->palette() : QApplication::palette(this);
+  const QColor color = ThemedTextColour(theme, design, visited_ ? QPalette::LinkVisited : QPalette::Link,
+                                        theme.color(QPalette::Window));
   QPalette colors = palette();
   colors.setColor(QPalette::WindowText, color);
+  recolouring_ = true;
   setPalette(colors);
+  recolouring_ = false;
 }

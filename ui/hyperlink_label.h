@@ -1,8 +1,9 @@
 #pragma once
 // A label that shows an address as a link: underlined, dark blue until it has been opened
-// once, brown afterwards. A left click opens its target through the desktop
-// (QDesktopServices::openUrl); whether a program took it is not checked. With the keyboard
-// focus it shows the focus mark, and screen readers see a link they can press.
+// once, brown afterwards; on a dark theme the theme's link and visited-link colours stand in
+// for them. A left click opens its target through the desktop (QDesktopServices::openUrl);
+// whether a program took it is not checked. With the keyboard focus it shows the focus mark,
+// and screen readers see a link they can press.
 #include <QLabel>
 #include <QUrl>
 
@@ -18,14 +19,16 @@ class HyperlinkLabel : public QLabel {
   static const QColor kVisitedColor;
 
  protected:
+  void changeEvent(QEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
 
  private:
-  void SetTextColor(const QColor& color);
+  void SetTextColor(const QColor& design);
   QUrl target_;
   bool visited_ = false;
   bool pressed_ = false;
+  bool recolouring_ = false;
 };
