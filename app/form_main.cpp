@@ -10,17 +10,20 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QRadioButton>
+#include <QScreen>
 #include <QSplitter>
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <QWindow>
 
 #include "app/glyphs.h"
 #include "app/read_controls.h"
 #include "commands/main_commands.h"
 #include "engine/text_conversions.h"
 #include "ui/file_list_box.h"
+#include "ui/fitted_widgets.h"
 #include "ui/folder_chooser.h"
 #include "ui/form_about.h"
 #include "ui/guarded.h"
@@ -39,10 +42,10 @@ constexpr int kPercentLimit = 100;
 constexpr int kPixelLimit = 1000;
 const char* const kResetText = "100";
 
+// 41 pixels wide, or wide enough for the largest number it takes.
 QLineEdit* NumberBox(QWidget* parent, const char* name, const char* text) {
-  auto* box = Named(new QLineEdit(QString::fromLatin1(text), parent), name);
-  box->setFixedWidth(41);
-  return box;
+  return Named(new FittedLineEdit(QString::fromLatin1(text), 41, {QStringLiteral("1000")}, parent),
+               name);
 }
 
 // A caption that belongs to the box after it: screen readers announce the box by it.
@@ -53,14 +56,22 @@ QLabel* CaptionFor(QLineEdit* box, const QString& caption) {
   return label;
 }
 
-QToolButton* FlatButton(QWidget* parent, const char* name, const QString& caption, Glyph glyph) {
-  auto* button = Named(new QToolButton(parent), name);
+QToolButton* FlatButton(QWidget* parent, const char* name, const QString& caption, Glyph glyph,
+                        QSize design = QSize()) {
+  auto* button = Named(new AtLeastDesign<QToolButton>(design, parent), name);
   button->setText(caption);
   button->setIcon(GlyphIcon(glyph));
   button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
   button->setAutoRaise(true);
   button->setFocusPolicy(Qt::StrongFocus);
   return button;
+}
+
+// A group as high as the design made it, or higher where its rows need more at the current font.
+QGroupBox* DesignHeightGroup(int height, const QString& title, QWidget* parent) {
+  auto* group = new AtLeastDesign<QGroupBox>(QSize(0, height), title, parent);
+  group->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+  return group;
 }
 
 QHBoxLayout* Row(std::initializer_list<QWidget*> widgets) {
@@ -91,6 +102,7 @@ TFormMain::TFormMain(QWidget* parent) : QMainWindow(parent) {
   layout->addWidget(Splitter1, 1);
   setCentralWidget(client);
 
+  ApplyFonts();
   ApplyColours();
   SetReadingOrder();
   ConnectHandlers();
@@ -134,18 +146,15 @@ QLabel* TFormMain::CreateLabFile() {
 // ------------------------------------------------------------------------------------------
 
 QWidget* TFormMain::CreateTopBar() {
-  Panel1 = Named(new QWidget(this), "Panel1");
-  Panel1->setFixedHeight(24);
+  Panel1 = Named(new AtLeastDesign<QWidget>(QSize(0, 24), this), "Panel1");
+  Panel1->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
   Label7 = Named(new QLabel(QStringLiteral("Tessarine  V2.1"), Panel1), "Label7");
-  Label7->setAlignment(Qt::AlignCenter);
-  QFont title_font(QStringLiteral("Arial"));
-  title_font.setPointSizeF(font().pointSizeF() * 1.4);
-  title_font.setBold(true);
-  Label7->setFont(title_font);  // blue, see ApplyColours
-  BTNAbout = FlatButton(Panel1, "BTNAbout", QStringLiteral("关于"), Glyph::glAbout);
-  BTNAbout->setFixedSize(74, 24);
-  BTNHomePage = FlatButton(Panel1, "BTNHomePage", QStringLiteral("主页"), Glyph::glHomePage);
-  BTNHomePage->setFixedSize(86, 24);
+  Label7->setAlignment(Qt::AlignCenter);  // bold Arial in blue, see ApplyFonts and ApplyColours
+  BTNAbout = FlatButton(Panel1, "BTNAbout", QStringLiteral("关于"), Glyph::glAbout, QSize(74, 24));
+  BTNAbout->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+  BTNHomePage = FlatButton(Panel1, "BTNHomePage", QStringLiteral("主页"), Glyph::glHomePage,
+                           QSize(86, 24));
+  BTNHomePage->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
   auto* row = new QHBoxLayout(Panel1);
   row->setContentsMargins(0, 0, 0, 0);
   row->setSpacing(0);
@@ -206,8 +215,7 @@ QWidget* TFormMain::CreateBottomBlock() {
 }
 
 QGroupBox* TFormMain::CreateSizingGroup() {
-  auto* group = Named(new QGroupBox(QStringLiteral("缩略图生成规则"), GroupBox2), "GroupBox3");
-  group->setFixedHeight(89);
+  auto* group = Named(DesignHeightGroup(89, QStringLiteral("缩略图生成规则"), GroupBox2), "GroupBox3");
   rb1 = Named(new QRadioButton(QStringLiteral("按比例缩小"), group), "rb1");
   rb2 = Named(new QRadioButton(QStringLiteral("按高度比例"), group), "rb2");
   rb3 = Named(new QRadioButton(QStringLiteral("按宽度比例"), group), "rb3");
@@ -241,19 +249,24 @@ QGroupBox* TFormMain::CreateSizingGroup() {
                          unit("像素")}));
   second->addStretch();
   auto* layout = new QVBoxLayout(group);
+  layout->setContentsMargins(9, 4, 9, 4);  // the rows fit the design's 89 pixels at the default font
+  layout->setSpacing(3);
   layout->addLayout(first);
   layout->addLayout(second);
+  layout->addStretch();
   return group;
 }
 
 QGroupBox* TFormMain::CreateNamingGroup() {
-  auto* group = Named(new QGroupBox(QStringLiteral("缩略图命名设置"), GroupBox2), "GroupBox4");
-  group->setFixedHeight(72);
+  auto* group = Named(DesignHeightGroup(72, QStringLiteral("缩略图命名设置"), GroupBox2), "GroupBox4");
   rbname1 = Named(new QRadioButton(QStringLiteral("当前目录，原文件名前加字符:"), group), "rbname1");
   rbname1->setChecked(true);
-  Edit2 = Named(new QLineEdit(QStringLiteral("tb"), group), "Edit2");
+  // Two characters of any script: Latin, CJK and full-width forms are the widest.
+  Edit2 = Named(new FittedLineEdit(QStringLiteral("tb"), 25,
+                                   {QStringLiteral("WW"), QStringLiteral("中中"), QStringLiteral("ＷＷ")},
+                                   group),
+                "Edit2");
   Edit2->setMaxLength(2);
-  Edit2->setFixedWidth(25);
   Edit2->setAccessibleName(rbname1->text());
   rbname2 = Named(new QRadioButton(QStringLiteral("自定义路径，保持原文件名"), group), "rbname2");
   BtnSF = FlatButton(group, "BtnSF", QStringLiteral("..."), Glyph::glFolder);
@@ -271,20 +284,22 @@ QGroupBox* TFormMain::CreateNamingGroup() {
   auto* second = Row({rbname2, BtnSF, ePath});
   second->addStretch();
   auto* layout = new QVBoxLayout(group);
-  layout->setSpacing(2);
+  layout->setContentsMargins(9, 0, 9, 0);  // the rows fit the design's 72 pixels at the default font
+  layout->setSpacing(1);
   layout->addLayout(first);
   layout->addLayout(second);
+  layout->addStretch();
   return group;
 }
 
 QGroupBox* TFormMain::CreateCommandGroup() {
-  auto* group = Named(new QGroupBox(GroupBox2), "GroupBox5");
-  group->setFixedHeight(49);
+  auto* group = Named(DesignHeightGroup(49, QString(), GroupBox2), "GroupBox5");
   SpeedButton1 = FlatButton(group, "SpeedButton1", QStringLiteral("生成当前图片缩略图"),
                             Glyph::glPicture);
   SpeedButton2 = FlatButton(group, "SpeedButton2", QStringLiteral("批量生成当前目录图片缩略图"),
                             Glyph::glPictures);
   auto* layout = Row({SpeedButton1, SpeedButton2});
+  layout->setContentsMargins(9, 4, 9, 4);  // the buttons fit the design's 49 pixels at the default font
   layout->setSpacing(24);
   layout->addStretch();
   group->setLayout(layout);
@@ -367,21 +382,34 @@ void TFormMain::FormCreate() {
   ProgressBar1->hide();
 }
 
-void TFormMain::changeEvent(QEvent* event) {
-  QMainWindow::changeEvent(event);
-  if (event->type() == QEvent::PaletteChange) ApplyColours();
-}
-
 void TFormMain::resizeEvent(QResizeEvent* event) {
   QMainWindow::resizeEvent(event);
   RunGuarded([this] { FormResize(); });
 }
 
-// The limits are on the outer size; the frame is known only once the window is shown, so
-// the minimum is kept up to date on every resize.
-void TFormMain::FormResize() {
+bool TFormMain::event(QEvent* event) {
+  const bool handled = QMainWindow::event(event);
+  // The layout has just taken its new measures (a font, a style): the minimum follows them.
+  if (event->type() == QEvent::LayoutRequest) KeepMinimumSize();
+  return handled;
+}
+
+void TFormMain::changeEvent(QEvent* event) {
+  QMainWindow::changeEvent(event);
+  if (event->type() == QEvent::FontChange) ApplyFonts();
+  if (event->type() == QEvent::PaletteChange) ApplyColours();
+}
+
+void TFormMain::FormResize() { KeepMinimumSize(); }
+
+// The outer size never goes below 800 x 600, nor below what the controls need at the current
+// font, but neither limit may exceed the screen's available area. The frame is known only once
+// the window is shown, so the minimum is kept up to date on every resize.
+void TFormMain::KeepMinimumSize() {
   const QSize frame = frameGeometry().size() - size();
-  setMinimumSize(kMinimumWidth - frame.width(), kMinimumHeight - frame.height());
+  QSize outer = QSize(kMinimumWidth, kMinimumHeight).expandedTo(layout()->minimumSize() + frame);
+  if (const QScreen* screen = this->screen()) outer = outer.boundedTo(screen->availableGeometry().size());
+  setMinimumSize(outer - frame);
   if (width() < minimumWidth() || height() < minimumHeight())
     resize(std::max(width(), minimumWidth()), std::max(height(), minimumHeight()));
 }
@@ -390,10 +418,29 @@ void TFormMain::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
   if (centred_) return;
   centred_ = true;
-  // FormCreate could only size the client area; now the frame is known, the outer size is set.
+  // FormCreate could only size the client area; now the frame is known, the outer size is set,
+  // within the screen's available area.
   const QSize frame = frameGeometry().size() - size();
-  resize(kMinimumWidth - frame.width(), kMinimumHeight - frame.height());
+  QSize outer(kMinimumWidth, kMinimumHeight);
+  if (const QScreen* screen = this->screen()) outer = outer.boundedTo(screen->availableGeometry().size());
+  KeepMinimumSize();
+  resize(outer - frame);
   CentreOnScreen(this);
+  if (QWindow* window = windowHandle())
+    connect(window, &QWindow::screenChanged, this, [this] { KeepMinimumSize(); });
+}
+
+// The title: bold Arial, larger than the body text, whatever the body text's size.
+void TFormMain::ApplyFonts() {
+  QFont title(QStringLiteral("Arial"));
+  const QFont body = font();
+  if (body.pointSizeF() > 0) {
+    title.setPointSizeF(body.pointSizeF() * 1.4);
+  } else {
+    title.setPixelSize(qRound(body.pixelSize() * 1.4));
+  }
+  title.setBold(true);
+  Label7->setFont(title);
 }
 
 // The title blue, the size label black and the log blue on the button-shadow colour, as long

@@ -28,6 +28,7 @@ class TFormMain : public QMainWindow, private MainControls {
   const MainControls& Controls() const { return *this; }
 
  protected:
+  bool event(QEvent* event) override;
   void changeEvent(QEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   void showEvent(QShowEvent* event) override;
@@ -61,7 +62,9 @@ class TFormMain : public QMainWindow, private MainControls {
   QGroupBox* CreateLogGroup();
   void ConnectHandlers();
   void SetReadingOrder();
+  void ApplyFonts();
   void ApplyColours();
+  void KeepMinimumSize();
 
   template <class Sender, class Signal>
   void On(Sender* sender, Signal signal, void (TFormMain::*handler)());

@@ -13,6 +13,7 @@
 #include <QSocketNotifier>
 #include <QStatusBar>
 #include <QTimer>
+#include <algorithm>
 
 #include "engine/text_conversions.h"
 #include "ui/guarded.h"
@@ -21,11 +22,16 @@
 namespace {
 
 // The window as designed: its client size, and the smallest outer size with the frame the
-// design assumed (used while the window system reports no frame of its own).
+// design assumed (used while the window system reports no frame of its own). Buttons, button
+// row and status line grow where the desktop's font needs more.
 constexpr int kClientWidth = 358, kClientHeight = 325;
 constexpr int kMinOuterWidth = 366, kMinOuterHeight = 340;
 constexpr int kStatusHeight = 19, kButtonRowHeight = 29;
 constexpr int kButtonWidth = 75, kButtonHeight = 23, kMargin = 8;
+
+QSize AtLeast(const QWidget* widget, int width, int height) {
+  return widget->sizeHint().expandedTo(QSize(width, height));
+}
 
 }  // namespace
 
@@ -183,9 +189,6 @@ FolderChooserWindow::FolderChooserWindow(const FolderChooser& settings, QWidget*
   setModal(true);
   setSizeGripEnabled(false);  // the status line has its own
   setWindowTitle(settings.Title.isEmpty() ? QStringLiteral("Browse for Folder") : settings.Title);
-  QFont window_font(QStringLiteral("MS Sans Serif"));
-  window_font.setPixelSize(11);
-  setFont(window_font);
 
   const FolderChooserOptions options = settings.Options;
   tree_ = new ChooserTree(this, settings.Namespace(), HasOption(options, sfdoContextMenus),
@@ -268,18 +271,31 @@ void FolderChooserWindow::resizeEvent(QResizeEvent* event) {
   UpdateStatus();
 }
 
+// A font, or a status text, that needs more room: buttons and status line take it.
+bool FolderChooserWindow::event(QEvent* event) {
+  const bool handled = QDialog::event(event);
+  if (event->type() == QEvent::LayoutRequest) LayOut();
+  if (event->type() == QEvent::FontChange) UpdateStatus();
+  return handled;
+}
+
 void FolderChooserWindow::LayOut() {
   const int w = width(), h = height();
-  status_bar_->setGeometry(0, h - kStatusHeight, w, kStatusHeight);
-  const int row_top = h - kStatusHeight - kButtonRowHeight;
-  button_panel_->setGeometry(0, row_top, w, kButtonRowHeight);
-  btnCancel->setGeometry(w - kMargin - kButtonWidth, 2, kButtonWidth, kButtonHeight);
-  btnOk->setGeometry(btnCancel->x() - kMargin - kButtonWidth, 2, kButtonWidth, kButtonHeight);
-  btnNewFolder->setGeometry(8, 4, 121, kButtonHeight);
-  btnDeleteFolder->setGeometry(137, 4, 92, kButtonHeight);
+  const int status_height = std::max(kStatusHeight, status_bar_->sizeHint().height());
+  status_bar_->setGeometry(0, h - status_height, w, status_height);
+  const QSize button = AtLeast(btnOk, kButtonWidth, kButtonHeight).expandedTo(btnCancel->sizeHint());
+  const int row_height = std::max(kButtonRowHeight, button.height() + 6);
+  const int row_top = h - status_height - row_height;
+  button_panel_->setGeometry(0, row_top, w, row_height);
+  btnCancel->setGeometry(QRect(QPoint(w - kMargin - button.width(), 2), button));
+  btnOk->setGeometry(QRect(QPoint(btnCancel->x() - kMargin - button.width(), 2), button));
+  const QSize create = AtLeast(btnNewFolder, 121, kButtonHeight);
+  btnNewFolder->setGeometry(QRect(QPoint(8, 4), create));
+  btnDeleteFolder->setGeometry(QRect(QPoint(8 + create.width() + 8, 4),
+                                     AtLeast(btnDeleteFolder, 92, create.height())));
   int tree_top = kMargin;
   if (btnNewFolder->isVisibleTo(this) || btnDeleteFolder->isVisibleTo(this)) {
-    tree_top = kButtonHeight + 4 + 4;
+    tree_top = create.height() + 4 + 4;
   }
   tree_->setGeometry(kMargin, tree_top, w - 2 * kMargin, row_top - 4 - tree_top);
 }

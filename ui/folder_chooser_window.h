@@ -69,6 +69,7 @@ class FolderChooserWindow : public QDialog {
  protected:
   void showEvent(QShowEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
+  bool event(QEvent* event) override;
 
  private:
   QMargins Frame() const;

@@ -6,7 +6,9 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTextDocument>
+#include <QTextLayout>
 #include <QVBoxLayout>
+#include <cmath>
 
 #include "ui/app_icon.h"
 #include "ui/home_page.h"
@@ -27,6 +29,26 @@ QPlainTextEdit* MakeMemo(const char* name, const QString& text, QWidget* parent)
   return memo;
 }
 
+// The size at which the memo shows its whole text without scroll bars at its current font:
+// its lines as the text layout sets them (leading included), the document's margins, one pixel
+// for the cursor and one that the text box keeps clear, and the frame.
+QSize WholeTextSize(const QPlainTextEdit& memo) {
+  qreal width = 0, height = 0;
+  for (const QString& line : memo.toPlainText().split('\n')) {
+    QTextLayout layout(line, memo.font());
+    layout.beginLayout();
+    QTextLine text_line = layout.createLine();
+    text_line.setLeadingIncluded(true);
+    layout.endLayout();
+    width = std::max(width, text_line.naturalTextWidth());
+    height += std::ceil(text_line.height());
+  }
+  const int margins = 2 * static_cast<int>(std::ceil(memo.document()->documentMargin())) + 2;
+  const int frame = 2 * memo.frameWidth();
+  return QSize(static_cast<int>(std::ceil(width)) + margins + frame,
+               static_cast<int>(height) + margins + frame);
+}
+
 }  // namespace
 
 TFormAbout::TFormAbout(QWidget* owner)
@@ -35,7 +57,6 @@ TFormAbout::TFormAbout(QWidget* owner)
   setObjectName(QStringLiteral("FormAbout"));
   setWindowTitle(QStringLiteral("关于"));
   setModal(true);
-  setFixedSize(319, 261);
 
   Image1 = Named(new QLabel(this), "Image1");
   Image1->setPixmap(TessarineIconPicture());
@@ -102,6 +123,28 @@ TFormAbout::TFormAbout(QWidget* owner)
   buttons->addStretch(1);
   buttons->addWidget(Button1);
   layout->addLayout(buttons);
+  FitToFont();
 }
+
+bool TFormAbout::event(QEvent* event) {
+  const bool handled = QDialog::event(event);
+  if (event->type() == QEvent::LayoutRequest) KeepSize();
+  return handled;
+}
+
+void TFormAbout::changeEvent(QEvent* event) {
+  QDialog::changeEvent(event);
+  if (event->type() == QEvent::FontChange) FitToFont();
+}
+
+// Both descriptions show whole, without scroll bars, at the current font.
+void TFormAbout::FitToFont() {
+  for (QPlainTextEdit* memo : {Memo1, Memo2}) memo->setMinimumSize(WholeTextSize(*memo));
+  layout()->activate();
+  KeepSize();
+}
+
+// 319 x 261 client pixels, or larger where the contents need more at the current font; fixed.
+void TFormAbout::KeepSize() { setFixedSize(QSize(319, 261).expandedTo(layout()->minimumSize())); }
 
 void TFormAbout::Button1Click() { reject(); }

@@ -14,7 +14,13 @@ class TFormAbout : public QDialog {
  public:
   explicit TFormAbout(QWidget* owner);  // centred over owner's window when shown
 
+ protected:
+  bool event(QEvent* event) override;
+  void changeEvent(QEvent* event) override;
+
  private:
+  void FitToFont();
+  void KeepSize();
   QLabel *Image1, *Label1, *Label2, *Label5, *Label6;
   HyperlinkLabel *LinkHomePage, *LinkMail;
   QPlainTextEdit *Memo1, *Memo2;  // Memo2: the English text, kept hidden

@@ -1,6 +1,7 @@
 #include "ui/message_box.h"
 
 #include <QClipboard>
+#include <QFontDatabase>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -127,6 +128,12 @@ MessageDialog::MessageDialog(const BoxRequest& request, QWidget* parent) : QDial
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(body);
   layout->addLayout(buttons);
+  // Wide enough for the whole caption in the title bar, beside the close box.
+  QFont title_font = QFontDatabase::systemFont(QFontDatabase::TitleFont);
+  title_font.setBold(true);
+  const QFontMetrics title(title_font);
+  layout->addItem(new QSpacerItem(title.horizontalAdvance(request.caption) + 4 * title.height(), 0,
+                                  QSizePolicy::Fixed, QSizePolicy::Fixed));
   layout->setSizeConstraint(QLayout::SetFixedSize);
 }
 
