@@ -531,9 +531,12 @@ void TFormMain::SpeedButton2Click() {
   WindowView view(Memo1, ProgressBar1);
   RunBatch(ReadControls(Controls()), view);
 }
-// The preview area's size is read before anything else.
+// The preview area's size is read before anything else, in the screen's pixels: the picture
+// is reduced for them, so that each of its pixels is one pixel on the screen.
 void TFormMain::FileListBox1Change() {
-  const int BoxW = Image1->width(), BoxH = Image1->height();
+  const qreal ratio = Image1->devicePixelRatioF();
+  const int BoxW = static_cast<int>(Image1->width() * ratio);
+  const int BoxH = static_cast<int>(Image1->height() * ratio);
   PreviewFile(*Image1, *LabFile, BoxW, BoxH, FileListBox1->SelectedFile());
 }
 void TFormMain::BTNAboutClick() {

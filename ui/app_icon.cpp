@@ -18,7 +18,6 @@ QIcon TessarineIcon() {
   return icon;
 }
 
-QPixmap TessarineIconPicture() {
-  LoadIconResources();
-  return QPixmap(QStringLiteral(":/icons/tessarine-32.png"));
+QPixmap TessarineIconPicture(qreal device_pixel_ratio) {
+  return TessarineIcon().pixmap(QSize(32, 32), device_pixel_ratio);
 }

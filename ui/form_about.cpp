@@ -59,7 +59,8 @@ TFormAbout::TFormAbout(QWidget* owner)
   setModal(true);
 
   Image1 = Named(new QLabel(this), "Image1");
-  Image1->setPixmap(TessarineIconPicture());
+  // Drawn for the screen's pixels: from the icon's larger sizes where one unit is more pixels.
+  Image1->setPixmap(TessarineIconPicture((owner != nullptr ? owner : this)->devicePixelRatioF()));
   Image1->setFixedSize(32, 32);
   Label1 = Named(new QLabel(QStringLiteral("Tessarine"), this), "Label1");
   QFont bold = Label1->font();

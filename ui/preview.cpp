@@ -98,9 +98,14 @@ void PreviewImage::paintEvent(QPaintEvent*) {
   if (raster == nullptr) return;
   if (cached_.isNull()) cached_ = ToImage(*raster);
   if (cached_.isNull()) return;
+  // One picture pixel on one screen pixel: placed and drawn in device pixels.
+  const qreal ratio = devicePixelRatioF();
+  cached_.setDevicePixelRatio(ratio);
+  const int view_width = static_cast<int>(width() * ratio);
+  const int view_height = static_cast<int>(height() * ratio);
   QPainter painter(this);
-  painter.drawImage(QPoint(CentredOffset(width(), cached_.width()),
-                           CentredOffset(height(), cached_.height())),
+  painter.drawImage(QPointF(CentredOffset(view_width, cached_.width()) / ratio,
+                            CentredOffset(view_height, cached_.height()) / ratio),
                     cached_);
 }
 

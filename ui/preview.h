@@ -2,7 +2,8 @@
 // The preview picture `Image1` and the selection-change work that fills it.
 //
 // The control keeps its layout size whatever it shows, and paints its picture one to one at
-// the picture's own size, centred with truncating offsets and cut off at its edges. A JPEG
+// the picture's own size in device pixels (one picture pixel on one screen pixel, also at
+// 200 %), centred with truncating offsets and cut off at its edges. A JPEG
 // picture shown unscaled is decoded at its first paint; a reduced picture arrives as a raster.
 #include <QImage>
 #include <QString>
@@ -31,8 +32,9 @@ class PreviewImage : public QWidget {
   int PictureHeight() const;
   bool ShowsJpeg() const { return jpeg_ != nullptr; }
 
-  // Where the picture's top-left corner lands in a view: (view - picture) / 2, truncating
-  // toward zero, so a 200-pixel picture in a 179-pixel view starts at -10.
+  // Where the picture's top-left corner lands in a view, both in device pixels:
+  // (view - picture) / 2, truncating toward zero, so a 200-pixel picture in a 179-pixel view
+  // starts at -10.
   static int CentredOffset(int view, int picture) { return (view - picture) / 2; }
 
  protected:
@@ -50,7 +52,8 @@ class PreviewImage : public QWidget {
 };
 
 // The work of the file list's change handler. box_width and box_height are the preview area's
-// size, read by the caller before anything else. An empty file shows nothing new. Otherwise
+// size in device pixels (its size times the device pixel ratio), read by the caller before
+// anything else. An empty file shows nothing new. Otherwise
 // the file is loaded (its errors leave label and picture unchanged), the label reads
 // "尺寸:" W "x" H, and the picture is shown unscaled when it fits the box, else reduced by the
 // whole-number factor of its longer side.
