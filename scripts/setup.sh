@@ -19,7 +19,7 @@ packages=(
   g++ cmake ninja-build pkg-config
   libgtest-dev libgmock-dev
   libjpeg62-turbo-dev libjpeg-turbo-progs netpbm
-  qt6-base-dev fonts-noto-cjk
+  qt6-base-dev fonts-noto-cjk fonts-dejavu-core
   desktop-file-utils appstream file dpkg-dev lintian man-db
   qt6-translations-l10n
 )
