@@ -8,6 +8,8 @@
 #include <QStyleOption>
 #include <QStylePainter>
 
+#include "ui/readable_colours.h"
+
 namespace {
 
 // What screen readers see: a link named by its text, whose press action opens it.
@@ -50,8 +52,6 @@ QAccessibleInterface* HyperlinkAccessibleFactory(const QString& class_name, QObj
 }
 
 }  // namespace
-
-#include "ui/readable_colours.h"
 
 const QColor HyperlinkLabel::kUnvisitedColor(0x00, 0x00, 0x80);
 const QColor HyperlinkLabel::kVisitedColor(0x80, 0x40, 0x00);
