@@ -26,9 +26,49 @@ StreamedRows last_rows;
 // Sampling factors (h, v) of each component.
 using Layout = std::vector<std::array<int, 2>>;
 
+// How the library upsamples one component, as libjpeg-turbo 2.1 chooses after
+// jpeg_start_decompress: smooth ("fancy") where asked for and the component is more than two
+// samples wide, else by repeating samples.
+enum class Upsampling { kNone, kFullSize, kSmoothH2V1, kRepeatH2V1, kSmoothH1V2, kSmoothH2V2,
+                        kRepeatH2V2, kRepeat, kUnknown };
+
+Upsampling ComponentUpsampling(const jpeg_decompress_struct& info, int c) {
+  const jpeg_component_info& comp = info.comp_info[c];
+  if (!comp.component_needed) return Upsampling::kNone;
+  if (info.min_DCT_scaled_size != DCTSIZE || comp.DCT_scaled_size != DCTSIZE)
+    return Upsampling::kUnknown;
+  const bool smooth = info.do_fancy_upsampling;
+  const int h = comp.h_samp_factor, v = comp.v_samp_factor;
+  const int max_h = info.max_h_samp_factor, max_v = info.max_v_samp_factor;
+  const bool wide = comp.downsampled_width > 2;
+  if (h == max_h && v == max_v) return Upsampling::kFullSize;
+  if (2 * h == max_h && v == max_v)
+    return smooth && wide ? Upsampling::kSmoothH2V1 : Upsampling::kRepeatH2V1;
+  if (h == max_h && 2 * v == max_v && smooth) return Upsampling::kSmoothH1V2;
+  if (2 * h == max_h && 2 * v == max_v)
+    return smooth && wide ? Upsampling::kSmoothH2V2 : Upsampling::kRepeatH2V2;
+  if (max_h % h == 0 && max_v % v == 0) return Upsampling::kRepeat;
+  return Upsampling::kUnknown;
+}
+
+// True when every component is upsampled as ComponentUpsampling says, as far as the library
+// shows it: smooth vertical upsampling is what makes it ask for context rows. Fancy
+// upsampling switched off would bring the library's merged upsampler, which is not modelled.
+bool UpsamplingKnown(const jpeg_decompress_struct& info) {
+  if (!info.do_fancy_upsampling || info.CCIR601_sampling || info.upsample == nullptr)
+    return false;
+  bool context = false;
+  for (int c = 0; c < info.num_components; ++c) {
+    const Upsampling u = ComponentUpsampling(info, c);
+    if (u == Upsampling::kUnknown) return false;
+    context = context || u == Upsampling::kSmoothH1V2 || u == Upsampling::kSmoothH2V2;
+  }
+  return context == static_cast<bool>(info.upsample->need_context_rows);
+}
+
 // The layouts whose skipped rows leave the kept rows byte for byte as a full read gives
 // them with libjpeg-turbo 2.1.5 (the streamed-draw tests prove each one, sequential and
-// progressive). Not among them: luma 2x2 with chroma 1x2 and 4:1:0, which change pixels.
+// progressive).
 const std::array<Layout, 6>& ExactSkipLayouts() {
   static const std::array<Layout, 6> layouts = {
       Layout{{1, 1}, {1, 1}, {1, 1}},          // 4:4:4
@@ -41,10 +81,15 @@ const std::array<Layout, 6>& ExactSkipLayouts() {
   return layouts;
 }
 
+// Skipping is exact where the library either upsamples with context rows, which it then
+// reads again itself, or hands out one row per row group. Without context rows a row group
+// of two rows (luma 2x2 with chroma repeated, as in a 4:2:0 picture only a few pixels wide,
+// or 4:1:0) is left half read by a skip, and the next row read comes from the stale group.
 // Quantized output never skips: the one-pass dither carries its error from row to row, and
 // the library refuses to skip under two-pass quantization (error 47).
 bool SkipIsExact(const jpeg_decompress_struct& info) {
-  if (info.quantize_colors) return false;
+  if (info.quantize_colors || !UpsamplingKnown(info)) return false;
+  if (!info.upsample->need_context_rows && info.max_v_samp_factor != 1) return false;
   for (const Layout& layout : ExactSkipLayouts()) {
     if (static_cast<int>(layout.size()) != info.num_components) continue;
     bool same = true;
@@ -320,9 +365,11 @@ void AdvanceTo(jpeg_decompress_struct& info, JDIMENSION row, bool skip, JSAMPARR
 
 // Puts the filter in place of the library's IDCT once the output pass is set up, where the
 // picks name every pixel drawn: plain colour output at full scale with whole-number
-// sampling ratios. Anything else keeps the library's IDCT for every block.
+// sampling ratios, upsampled as UpsamplingKnown says (no sample reaches further than its
+// neighbours). Anything else keeps the library's IDCT for every block.
 void FilterBlocks(jpeg_decompress_struct& info, const Job& job, BlockFilter& f) {
-  if (info.quantize_colors || job.row_count == 0 || job.col_count == 0) return;
+  if (info.quantize_colors || job.row_count == 0 || job.col_count == 0 || !UpsamplingKnown(info))
+    return;
   for (int c = 0; c < info.num_components; ++c) {
     const jpeg_component_info& comp = info.comp_info[c];
     if (comp.DCT_scaled_size != DCTSIZE || info.max_h_samp_factor % comp.h_samp_factor != 0 ||
