@@ -13,7 +13,7 @@ constexpr int kQuantizedColours = 236;
 void ReadHeaderWith(Decompressor& jpeg, std::span<const std::uint8_t> bytes, JpegHeader& header) {
   if (setjmp(jpeg.err.jump)) ThrowCodecFailure(jpeg.err);
   jpeg_create_decompress(&jpeg.info);
-  AttachSource(jpeg, bytes);
+  AttachSource(jpeg, bytes, SourceFeed::kWhole);  // the markers read alike either way
   jpeg_read_header(&jpeg.info, TRUE);
   header.Width = static_cast<std::int32_t>(jpeg.info.image_width);
   header.Height = static_cast<std::int32_t>(jpeg.info.image_height);
@@ -34,7 +34,7 @@ bool DecodeWith(Decompressor& jpeg, std::span<const std::uint8_t> bytes,
                 const JpegSettings& settings, Raster& out) {
   if (setjmp(jpeg.err.jump)) ThrowCodecFailure(jpeg.err);
   jpeg_decompress_struct& info = jpeg.info;
-  const DecodeOutput output = OpenDecoder(jpeg, bytes, settings);
+  const DecodeOutput output = OpenDecoder(jpeg, bytes, settings, FeedFor(bytes));
   const bool cmyk = output.Cmyk;
   out.SetFormat(output.Format);
 
@@ -90,9 +90,9 @@ void EncodeWith(Compressor& jpeg, const Raster& picture, const JpegSettings& set
 }  // namespace
 
 DecodeOutput OpenDecoder(Decompressor& jpeg, std::span<const std::uint8_t> bytes,
-                         const JpegSettings& settings) {
+                         const JpegSettings& settings, SourceFeed feed) {
   jpeg_create_decompress(&jpeg.info);
-  AttachSource(jpeg, bytes);
+  AttachSource(jpeg, bytes, feed);
   jpeg_read_header(&jpeg.info, TRUE);
   return SetDecodeParameters(jpeg.info, settings);
 }

@@ -34,11 +34,12 @@ struct DecodeOutput {
 // Every decoder parameter after jpeg_read_header. Leaves by the library's error exit
 // (arithmetic coding), so only a function that has set the jump may call it.
 DecodeOutput SetDecodeParameters(jpeg_decompress_struct& info, const JpegSettings& settings);
-// Creates the library object over bytes, reads the header and sets every decoder parameter;
-// the same rule for the jump.
+// Creates the library object over bytes fed as FeedFor(bytes) says, reads the header and
+// sets every decoder parameter; the same rule for the jump.
 struct Decompressor;
+enum class SourceFeed;
 DecodeOutput OpenDecoder(Decompressor& jpeg, std::span<const std::uint8_t> bytes,
-                         const JpegSettings& settings);
+                         const JpegSettings& settings, SourceFeed feed);
 // The library's colour map as a table: grey levels or red, green, blue.
 std::vector<RgbColour> TableFromColormap(const jpeg_decompress_struct& info);
 // Adobe writes CMYK inverted (255 = no ink), so each channel times K is the light left.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstring>
 #include <new>
 
 #include <jerror.h>
@@ -11,7 +12,7 @@
 
 namespace {
 
-constexpr std::size_t kStep = 4096;  // the encoder's output buffer
+constexpr std::size_t kStep = 4096;  // the source's steps and the encoder's output buffer
 
 [[noreturn]] void RaiseCodecError(j_common_ptr c) {
   std::longjmp(static_cast<ErrorManager*>(c->err)->jump, 1);
@@ -45,7 +46,7 @@ boolean FillInputBuffer(j_decompress_ptr c) {
     source->bytes_in_buffer = 2;
     return TRUE;
   }
-  const std::size_t n = source->size - source->position;
+  const std::size_t n = std::min(source->step, source->size - source->position);
   source->next_input_byte = source->data + source->position;
   source->bytes_in_buffer = n;
   source->position += n;
@@ -116,11 +117,29 @@ Compressor::Compressor() {
   info.err = &err;
 }
 
-void AttachSource(Decompressor& jpeg, std::span<const std::uint8_t> bytes) {
+SourceFeed FeedFor(std::span<const std::uint8_t> bytes) {
+  const std::uint8_t* const end = bytes.data() + bytes.size();
+  // The next FF at or after `from` that is followed by `second`, or nullptr.
+  const auto find = [end](const std::uint8_t* from, std::uint8_t second) -> const std::uint8_t* {
+    while (end - from >= 2) {
+      const auto* ff = static_cast<const std::uint8_t*>(std::memchr(from, 0xFF, end - from - 1));
+      if (ff == nullptr) return nullptr;
+      if (ff[1] == second) return ff;
+      from = ff + 1;
+    }
+    return nullptr;
+  };
+  const std::uint8_t* const scan = find(bytes.data(), 0xDA);
+  return scan != nullptr && find(scan + 2, 0xFF) != nullptr ? SourceFeed::kSteps
+                                                             : SourceFeed::kWhole;
+}
+
+void AttachSource(Decompressor& jpeg, std::span<const std::uint8_t> bytes, SourceFeed feed) {
   SourceManager& source = jpeg.source;
   source.data = bytes.data();
   source.size = bytes.size();
   source.position = 0;
+  source.step = feed == SourceFeed::kSteps ? kStep : bytes.size();
   source.next_input_byte = nullptr;
   source.bytes_in_buffer = 0;
   source.init_source = [](j_decompress_ptr) {};

@@ -21,13 +21,26 @@ struct ErrorManager : jpeg_error_mgr {
 // The exception for the condition recorded in err; thrown in C++ after the longjmp.
 [[noreturn]] void ThrowCodecFailure(const ErrorManager& err);
 
-// Hands the library all the bytes in one step (its fast Huffman road needs whole MCUs in
-// the buffer, which fixed small steps keep cutting short); FF D9 once they run out; code 42
-// when there was not a single byte.
+// How the data source hands the library the bytes: 4096 at a time, as a file source does, or
+// all of them in one step where that is known to decode alike.
+enum class SourceFeed { kWhole, kSteps };
+
+// The library reads Huffman-coded data in one of two ways, chosen by how many bytes it has in
+// hand: a quick one while a whole MCU's worth surely is, a careful one near the end of what
+// it holds. They read every byte sequence alike except fill bytes inside the data (FF FF,
+// as in FF FF 00), which the quick way takes for a marker and the careful one skips. So the
+// whole picture in one step gives the same coefficients as steps of 4096 bytes where no
+// FF FF pair follows the first scan header (the markers before it are read alike either
+// way); anything else goes in steps.
+SourceFeed FeedFor(std::span<const std::uint8_t> bytes);
+
+// Hands the library the bytes as `feed` says; FF D9 once they run out; code 42 when there
+// was not a single byte.
 struct SourceManager : jpeg_source_mgr {
   const std::uint8_t* data = nullptr;
   std::size_t size = 0;
   std::size_t position = 0;
+  std::size_t step = 0;  // the most one refill hands over
 };
 
 // Collects the encoded stream through a 4096-byte buffer.
@@ -58,6 +71,8 @@ struct Compressor {
 };
 
 // Call after jpeg_create_*: the source reads bytes from offset 0; the destination appends.
-// Both also lift the library's memory limit, so it never wants temporary files.
-void AttachSource(Decompressor& jpeg, std::span<const std::uint8_t> bytes);
+// The library never wants temporary files: the source caps its whole-image buffers at half
+// the memory budget (beyond that they fail as "Out of memory"), the destination lifts the
+// limit (an encoder has no such buffers).
+void AttachSource(Decompressor& jpeg, std::span<const std::uint8_t> bytes, SourceFeed feed);
 void AttachDestination(Compressor& jpeg, ByteStore& out);

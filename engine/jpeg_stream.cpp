@@ -187,6 +187,7 @@ struct Job {
   DitherPipe* pipe = nullptr;
   SplitPart* split = nullptr;  // set when a helper thread may take the lower rows
   EntropyIndex* index = nullptr;
+  SourceFeed feed = SourceFeed::kWhole;  // FeedFor the picture's bytes
   bool own_entropy = true;  // the engine's entropy decoder where the picture allows it
 };
 
@@ -520,7 +521,7 @@ void StreamWith(Decompressor& jpeg, std::span<const std::uint8_t> bytes,
                 StreamedRows& rows) {
   if (setjmp(jpeg.err.jump)) ThrowCodecFailure(jpeg.err);
   jpeg_decompress_struct& info = jpeg.info;
-  const DecodeOutput output = OpenDecoder(jpeg, bytes, settings);
+  const DecodeOutput output = OpenDecoder(jpeg, bytes, settings, job.feed);
   // Grey output dithered by the library's rule is dithered here instead (DitherRow).
   const bool own_dither = info.quantize_colors && info.out_color_space == JCS_GRAYSCALE &&
                           info.dither_mode == JDITHER_FS && info.desired_number_of_colors >= 2 &&
@@ -587,7 +588,7 @@ void StreamFrom(Decompressor& jpeg, std::span<const std::uint8_t> bytes,
                 StreamedRows& rows) {
   if (setjmp(jpeg.err.jump)) ThrowCodecFailure(jpeg.err);
   jpeg_decompress_struct& info = jpeg.info;
-  const DecodeOutput output = OpenDecoder(jpeg, bytes, settings);
+  const DecodeOutput output = OpenDecoder(jpeg, bytes, settings, job.feed);
   jpeg_start_decompress(&info);
   JSAMPARRAY scratch = ScratchRow(info);
   FilterBlocks(info, job, filter);
@@ -637,6 +638,10 @@ void DrawJpegStreamed(std::span<const std::uint8_t> bytes, const JpegSettings& s
   job.target_rows = target_rows.data();
   job.row_count = target_rows.size();
   job.bgr_table = &bgr_table;
+  job.feed = FeedFor(bytes);
+  // The engine's entropy decoder reads the whole picture in hand; fill bytes in the data are
+  // left to the library, fed as a file source feeds it.
+  job.own_entropy = job.feed == SourceFeed::kWhole;
   EntropyIndex index;
   job.index = &index;
   // One draw, on this thread or shared with the helper when split is given.

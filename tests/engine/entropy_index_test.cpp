@@ -17,7 +17,7 @@ namespace {
 bool Build(const std::vector<std::uint8_t>& bytes, bool two_readers, EntropyIndex& index) {
   Decompressor jpeg;
   if (setjmp(jpeg.err.jump)) return false;
-  OpenDecoder(jpeg, bytes, JpegSettings{});
+  OpenDecoder(jpeg, bytes, JpegSettings{}, SourceFeed::kWhole);
   jpeg_start_decompress(&jpeg.info);
   return index.Prepare(jpeg.info) && index.Build(two_readers);
 }

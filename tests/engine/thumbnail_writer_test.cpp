@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <fstream>
+#include <tuple>
 
 #include "engine/jpeg_image.h"
 #include "engine/size_rules.h"
@@ -33,11 +34,12 @@ int Pick(int d, int dest_len, int src_len) {
 }
 
 // The thumbnail built without the engine: djpeg's full decode, the pick rule, cjpeg.
-// Grey sources are quantized to 236 levels as the engine does.
+// Grey sources are quantized to 236 levels as the engine does; damaged ones may make djpeg warn.
 std::vector<std::uint8_t> Reference(const TempDir& dir, const std::string& source, int w, int h,
-                                    bool grey) {
+                                    bool grey, bool damaged = false) {
   RunTool("djpeg -dct float " + std::string(grey ? "-colors 236 " : "") + "-bmp -outfile " +
-          (dir / "full.bmp") + " " + source);
+              (dir / "full.bmp") + " " + source,
+          damaged);
   const Bmp full = ReadBmp(dir / "full.bmp");
   std::ofstream ppm(dir / "thumb.ppm", std::ios::binary);
   ppm << "P6\n" << w << ' ' << h << "\n255\n";
@@ -83,6 +85,38 @@ TEST_F(ThumbnailWriterTest, HalfSizeMatchesAnIndependentReference) {
     EXPECT_EQ(thumb.Width(), c.w);
     EXPECT_EQ(thumb.Height(), c.h);
     EXPECT_EQ(ReadBytes(dest), Reference(dir, source, c.w, c.h, c.grey));
+  }
+}
+
+// Entropy-coded data holding fill bytes before a stuffed zero (FF FF 00), which the library
+// reads one way or the other depending on how much data it has in hand: the thumbnail is
+// the one djpeg and cjpeg make, which read their input 4096 bytes at a time.
+TEST_F(ThumbnailWriterTest, FillBytesInTheDataGiveWhatAFourKilobyteSourceGives) {
+  RunTool("djpeg -scale 1/2 -outfile " + (dir / "full.ppm") + " " +
+          TestData("exif-Landscape_3.jpg"));
+  for (const char* sample : {"2x2", "1x2", "2x2,1x2,1x2", "1x1"}) {
+    SCOPED_TRACE(sample);
+    RunTool(std::string("cjpeg -quality 85 -sample ") + sample + " -outfile " +
+            (dir / "clean.jpg") + " " + (dir / "full.ppm"));
+    std::vector<std::uint8_t> bytes = ReadBytes(dir / "clean.jpg");
+    std::size_t data = 0;  // the first byte after the SOS segment
+    for (std::size_t i = 0; i + 3 < bytes.size() && data == 0; ++i) {
+      if (bytes[i] == 0xFF && bytes[i + 1] == 0xDA)
+        data = i + 2 + (bytes[i + 2] << 8 | bytes[i + 3]);
+    }
+    ASSERT_GT(data, 0u);
+    for (std::size_t k = 1; data + 5011 * k + 2000 < bytes.size(); ++k) {
+      std::size_t at = bytes.size() - 5011 * k;
+      while (bytes[at - 1] == 0xFF) ++at;
+      bytes.insert(bytes.begin() + static_cast<std::ptrdiff_t>(at), {0xFF, 0xFF, 0x00});
+    }
+    WriteBytes(dir / "filled.jpg", bytes);
+    for (const auto& [percent, w, h] : {std::tuple{50, 450, 300}, std::tuple{10, 90, 60}}) {
+      SCOPED_TRACE(percent);
+      const std::string dest = dir / "tb.jpg";
+      Make(dir / "filled.jpg", dest, {tmPercent, percent, 0, 0});
+      EXPECT_TRUE(ReadBytes(dest) == Reference(dir, dir / "filled.jpg", w, h, false, true));
+    }
   }
 }
 
