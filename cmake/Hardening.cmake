@@ -4,7 +4,7 @@
 # makes position-independent executables with stack protection. Left out of the sanitizer and
 # fuzzing builds, which replace those functions themselves, and of unoptimised builds, where
 # the checks do not work.
-if(NOT TESSARINE_SANITIZE AND NOT TESSARINE_FUZZ)
+if(NOT TESSARINE_SANITIZER AND NOT TESSARINE_FUZZ)
   add_compile_definitions($<$<NOT:$<CONFIG:Debug>>:_FORTIFY_SOURCE=2>)
   add_link_options(LINKER:-z,relro,-z,now)
 endif()

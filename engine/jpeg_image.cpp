@@ -15,8 +15,10 @@
 
 #include "engine/display_depth.h"
 #include "engine/jpeg_codec.h"
-#include "engine/jpeg_stream.h"
 #include "engine/memory_budget.h"
+#if TESSARINE_FAST
+#include "engine/fast/fast_road.h"
+#endif
 
 namespace {
 
@@ -144,31 +146,34 @@ Raster& JpegImage::DecodedRaster() {
     if (DecodeJpeg(bytes, settings_, *decoded_)) palette_modified_ = true;
   } catch (const TessarineError&) {
     if (!failed_before) throw;
-    return *decoded_;  // the streamed draw has raised this already
+    return *decoded_;  // the fast draw has raised this already
   }
   if (palette_modified_) Changed();
   return *decoded_;
 }
 
 void JpegImage::DrawTo(RasterCanvas& canvas, const Rect& rect) {
-  if (DrawStreamed(canvas, rect)) return;
+  last_draw_ = {};
+  if (DrawFast(canvas, rect)) return;
   canvas.DrawScaled(rect, &DecodedRaster());
 }
 
-// The reduced road without a full-size raster, for a picture not decoded yet that is drawn
-// into a 24-bit raster by picking. False when the plain road must draw.
-bool JpegImage::DrawStreamed(RasterCanvas& canvas, const Rect& rect) {
+// The fast road, for a picture not decoded yet that is drawn into a 24-bit raster by
+// picking, where the options ask for it and the build has it. False when the plain road
+// must draw.
+bool JpegImage::DrawFast(RasterCanvas& canvas, const Rect& rect) {
+#if TESSARINE_FAST
   Raster& target = canvas.Target();
-  if (!StreamedDrawing() || decoded_ || failed_draw_ || !encoded_->Bytes ||
+  if (options_.Road != EngineRoad::kFast || decoded_ || failed_draw_ || !encoded_->Bytes ||
       encoded_->Width <= 0 || encoded_->Height <= 0 || settings_.OutputFormat != rf24Bit ||
       settings_.ScaleShift != 0 || DisplayDepth() <= 8 ||
-      (target.HasStore() && target.BitsPerPixel() != 24))
+      (target.HasStore() && target.BitsPerPixel() != 24) || !FastRoadUsable())
     return false;
   const StretchPlan plan =
       PlanStretch(rect, target.Width(), target.Height(), encoded_->Width, encoded_->Height);
-  StreamedDraw draw;
+  FastDraw draw;
   try {
-    DrawJpegStreamed(*encoded_->Bytes, settings_, plan, target, draw);
+    DrawJpegFast(*encoded_->Bytes, settings_, plan, target, options_, draw, last_draw_);
   } catch (const TessarineError&) {
     failed_draw_ = draw.Started ? FailedDraw{draw.Width, draw.Height} : FailedDraw{};
     throw;
@@ -177,6 +182,11 @@ bool JpegImage::DrawStreamed(RasterCanvas& canvas, const Rect& rect) {
   if (palette_modified_) Changed();  // as the decode on the plain road reports
   target.Changed();                  // as the stretch of the decoded raster reports
   return true;
+#else
+  (void)canvas;
+  (void)rect;
+  return false;
+#endif
 }
 
 void JpegImage::AssignRaster(const Raster& raster) {

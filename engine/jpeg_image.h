@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/engine_options.h"
 #include "engine/errors.h"
 #include "engine/large_pages.h"
 #include "engine/raster.h"
@@ -26,7 +27,6 @@ struct JpegSettings {
   bool ForceGray = false;
   bool FastDecode = false;
   RasterFormat OutputFormat = rf24Bit;
-  bool ShowScans = false;
   bool WriteProgressive = false;
   std::uint8_t ScaleShift = 0;
   bool BlockSmoothing = true;
@@ -58,6 +58,7 @@ class JpegImage : public Graphic {
   // Decoded on the first call; a failed decode keeps the raster as it stood and later
   // calls return it without a new error. Throws JpegCodecError, OutOfMemoryError.
   Raster& DecodedRaster();
+  // Draws by the road the options choose; the plain road draws DecodedRaster().
   void DrawTo(RasterCanvas& canvas, const Rect& rect) override;
 
   void AssignRaster(const Raster& raster);  // shares its pixels; encodes only when saved
@@ -70,24 +71,30 @@ class JpegImage : public Graphic {
   void SaveFile(const std::string& path);
 
   JpegSettings& Settings() { return settings_; }
+  // How this image is drawn (EngineOptions{} unless set), and what its last draw did.
+  void SetOptions(const EngineOptions& options) { options_ = options; }
+  const EngineOptions& Options() const { return options_; }
+  const DrawReport& LastDraw() const { return last_draw_; }
   const EncodedJpeg& Encoded() const { return *encoded_; }
   void SetOnChange(std::function<void()> on_change) { on_change_ = std::move(on_change); }
 
  private:
   void TakeBytes(ByteStore bytes);
-  bool DrawStreamed(RasterCanvas& canvas, const Rect& rect);
+  bool DrawFast(RasterCanvas& canvas, const Rect& rect);
   const ByteStore& EncodedBytes();
   void Changed();
 
   std::shared_ptr<EncodedJpeg> encoded_;
   std::unique_ptr<Raster> decoded_;
-  // Set by a streamed draw that failed: the size the decoded raster would have had then.
+  // Set by a fast draw that failed: the size the decoded raster would have had then.
   // The next DecodedRaster decodes again and keeps what the failed decode leaves, silently.
   struct FailedDraw {
     std::int32_t Width = 0, Height = 0;
   };
   std::optional<FailedDraw> failed_draw_;
   JpegSettings settings_;
+  EngineOptions options_;
+  DrawReport last_draw_;
   bool palette_modified_ = false;
   std::function<void()> on_change_;
 };

@@ -2,12 +2,9 @@
 
 #include <atomic>
 #include <cstdint>
-#include <cstdio>  // jpeglib.h wants FILE
 #include <cstdlib>
 
 #include <sys/mman.h>
-
-#include <jpeglib.h>
 
 namespace {
 
@@ -59,15 +56,4 @@ std::size_t LargeStoresMade() {
 
 std::size_t LargeStoresLive() {
   return stores_live;
-}
-
-// libjpeg takes its large stores (the whole-image buffers of progressive pictures among
-// them) through these two, its system-dependent memory routines, which a program may
-// provide in place of the library's own malloc-based pair. free receives the size given.
-extern "C" void* jpeg_get_large(j_common_ptr, std::size_t size) {
-  return AllocateLarge(size);
-}
-
-extern "C" void jpeg_free_large(j_common_ptr, void* object, std::size_t size) {
-  FreeLarge(object, size);
 }

@@ -1,6 +1,6 @@
 #pragma once
-// Big stores that are written once from end to end (a file's bytes, the library's
-// whole-image coefficient buffer) cost a page fault and a cleared page every 4 KB the first
+// Big stores that are written once from end to end (a file's bytes, a raster, and with the
+// fast road the library's whole-image coefficient buffer) cost a page fault and a cleared page every 4 KB the first
 // time they are touched. Where the kernel hands out transparent huge pages on request, they
 // are asked for here, so a 20 MB store faults ten times instead of five thousand. Smaller
 // stores, and systems that do not give huge pages, take ordinary memory.

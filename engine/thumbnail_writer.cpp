@@ -24,10 +24,12 @@ void RefuseSourceAsDestination(const std::string& source, const std::string& des
 }  // namespace
 
 void MakeThumbnail(const std::string& Source, const std::string& Dest, std::int32_t Mode,
-                   std::int32_t Percent, std::int32_t Height, std::int32_t Width, LogSink& log) {
+                   std::int32_t Percent, std::int32_t Height, std::int32_t Width, LogSink& log,
+                   const EngineOptions& options, DrawReport* report) {
   Raster raster;
   JpegImage source;
   JpegImage output;
+  source.SetOptions(options);
   source.LoadFile(Source);
   const auto size = ComputeThumbnailSize(source.Width(), source.Height(),
                                          ThumbnailParams{Mode, Percent, Height, Width});
@@ -39,6 +41,7 @@ void MakeThumbnail(const std::string& Source, const std::string& Dest, std::int3
   raster.SetHeight(size->ThumbH);
   raster.SetFormat(rf24Bit);
   raster.Canvas().DrawScaled(Rect{0, 0, size->ThumbW, size->ThumbH}, source);
+  if (report != nullptr) *report = source.LastDraw();
   output.AssignRaster(raster);
   RefuseSourceAsDestination(Source, Dest);
   output.SaveFile(Dest);

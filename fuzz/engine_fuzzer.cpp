@@ -14,7 +14,6 @@
 #include "engine/errors.h"
 #include "engine/jpeg_codec.h"
 #include "engine/jpeg_image.h"
-#include "engine/jpeg_stream.h"
 #include "engine/log_sink.h"
 #include "engine/memory_budget.h"
 #include "engine/raster.h"
@@ -39,9 +38,11 @@ void DrawInMemory(const std::uint8_t* data, std::size_t size, int width, int hei
   // Every other in-memory input takes the roads not taken by MakeThumbnail: the 8-bit
   // output of a shallow display, and the plain full decode instead of the streamed one.
   const bool other_roads = size % 4 == 2;
-  SetStreamedDrawing(!other_roads);
   JpegImage image;
-  if (other_roads) image.Settings().OutputFormat = rf8Bit;
+  if (other_roads) {
+    image.SetOptions({EngineRoad::kPlain});
+    image.Settings().OutputFormat = rf8Bit;
+  }
   std::istringstream stream(std::string(reinterpret_cast<const char*>(data), size));
   image.LoadStream(stream);
   Raster target;
@@ -53,7 +54,6 @@ void DrawInMemory(const std::uint8_t* data, std::size_t size, int width, int hei
 }
 
 void MakeFromFile(const std::uint8_t* data, std::size_t size, int width, int height) {
-  SetStreamedDrawing(true);
   const std::string source = work_dir + "/source.jpg";
   const std::string dest = work_dir + "/thumb.jpg";
   WriteFile(source, data, size);

@@ -67,7 +67,7 @@ class HardeningTest : public ::testing::Test {
   std::string Outcome(const std::string& source, const std::string& dest, ThumbnailParams p) {
     lines.clear();
     try {
-      MakeThumbnail(source, dest, p.Mode, p.Percent, p.Height, p.Width, log);
+      MakeThumbnail(source, dest, p.Mode, p.Percent, p.Height, p.Width, log, TestOptions());
     } catch (const TessarineError& e) {
       EXPECT_TRUE(lines.empty()) << "a log line before " << e.what();
       return e.what();

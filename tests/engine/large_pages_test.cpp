@@ -5,8 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/jpeg_image.h"
-#include "tests/engine/test_support.h"
 
 // Big stores start on a huge-page boundary and hold what is written; small ones are plain.
 TEST(LargePages, StoresHoldTheirBytes) {
@@ -21,16 +19,4 @@ TEST(LargePages, StoresHoldTheirBytes) {
       EXPECT_EQ(reinterpret_cast<std::uintptr_t>(store.data()) % (std::uintptr_t{2} << 20), 0U);
     }
   }
-}
-
-// The library's whole-image buffer of a progressive picture comes from here and goes back.
-TEST(LargePages, LibraryTakesItsLargeStoresHere) {
-  const std::size_t made = LargeStoresMade(), live = LargeStoresLive();
-  {
-    JpegImage image;
-    image.LoadFile(LargePhoto("-progressive"));
-    EXPECT_GT(image.DecodedRaster().Width(), 0);
-  }
-  EXPECT_GT(LargeStoresMade(), made);
-  EXPECT_EQ(LargeStoresLive(), live);
 }

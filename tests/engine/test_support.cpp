@@ -23,6 +23,13 @@ std::vector<std::string> JpegFiles(const fs::path& folder) {
 }
 }  // namespace
 
+EngineOptions TestOptions() {
+  EngineOptions options;
+  const char* split = std::getenv("TESSARINE_TEST_SPLIT");
+  if (split != nullptr && std::string(split) == "always") options.Split = SplitDecoding::kAlways;
+  return options;
+}
+
 std::string TestData(const std::string& name) {
   return std::string(TESSARINE_TEST_DATA_DIR) + "/jpeg/" + name;
 }

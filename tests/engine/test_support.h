@@ -7,9 +7,15 @@
 #include <string>
 #include <vector>
 
+#include "engine/engine_options.h"
 #include "engine/raster.h"
 
 namespace fs = std::filesystem;
+
+// The options the tests draw with: the defaults, except that TESSARINE_TEST_SPLIT=always in
+// the environment cuts every picture the fast road can cut between two threads (the
+// ThreadSanitizer run in CI sets it).
+EngineOptions TestOptions();
 
 // Pictures kept with the tests in tests/data/jpeg: one by name, or every .jpg there, sorted.
 std::string TestData(const std::string& name);

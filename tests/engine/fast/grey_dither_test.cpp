@@ -14,7 +14,7 @@
 
 #include <jpeglib.h>
 
-#include "engine/grey_dither.h"
+#include "engine/fast/grey_dither.h"
 #include "tests/engine/test_support.h"
 
 namespace {

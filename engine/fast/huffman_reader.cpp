@@ -1,4 +1,4 @@
-#include "engine/huffman_reader.h"
+#include "engine/fast/huffman_reader.h"
 
 bool HuffmanDecodeTable::Make(const JHUFF_TBL& table, bool ac) {
   std::memset(look, 0, sizeof look);

@@ -1,7 +1,7 @@
 // The entropy index against a plain scan of the same data: two readers joined in the middle
 // must mark every MCU row exactly where one reader marks it, and data that is not clean
 // must be left to the library.
-#include "engine/entropy_index.h"
+#include "engine/fast/entropy_index.h"
 
 #include <gtest/gtest.h>
 
@@ -13,13 +13,14 @@
 
 namespace {
 
-// Starts the library on `bytes` as a streamed draw does, then prepares and builds the index.
-bool Build(const std::vector<std::uint8_t>& bytes, bool two_readers, EntropyIndex& index) {
+// Starts the library on `bytes` as a fast draw does, then prepares and builds the index.
+bool Build(const std::vector<std::uint8_t>& bytes, bool two_readers, EntropyIndex& index,
+           std::size_t most_marks = SIZE_MAX) {
   Decompressor jpeg;
   if (setjmp(jpeg.err.jump)) return false;
   OpenDecoder(jpeg, bytes, JpegSettings{}, SourceFeed::kWhole);
   jpeg_start_decompress(&jpeg.info);
-  return index.Prepare(jpeg.info) && index.Build(two_readers);
+  return index.Prepare(jpeg.info) && index.Build(two_readers, most_marks);
 }
 
 std::vector<std::uint8_t> Tower() {
@@ -67,6 +68,19 @@ TEST(EntropyIndex, TwoReadersMarkEveryRowWhereOneReaderDoes) {
   // Most of the sequential files, grey and colour, with and without subsampling.
   EXPECT_GE(indexed, 20);
   EXPECT_GE(joined, 12);
+}
+
+// A second reader that stops short of the data's end (here after a thousand MCUs) cannot be
+// joined; the first reader's clean scan then reads on alone.
+TEST(EntropyIndex, ASecondReaderStoppingShortLeavesTheScanToTheFirst) {
+  const std::vector<std::uint8_t> bytes = ReadBytes(LargePhoto("-sample 2x1 -quality 95"));
+  EntropyIndex one, two;
+  ASSERT_TRUE(Build(bytes, false, one));
+  ASSERT_TRUE(Build(bytes, true, two, 1000));
+  EXPECT_FALSE(two.Joined());
+  ASSERT_EQ(one.RowCount(), two.RowCount());
+  for (std::size_t row = 0; row < one.RowCount(); ++row)
+    ASSERT_TRUE(one.Row(row) == two.Row(row)) << "MCU row " << row;
 }
 
 TEST(EntropyIndex, TwoReadersMarkEveryRowWhereOneReaderDoesInTheBigCorpus) {

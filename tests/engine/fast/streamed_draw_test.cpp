@@ -1,6 +1,6 @@
-// The streamed draw against the plain road: every thumbnail must be the plain road's file,
-// byte for byte, and every failure the plain road's failure.
-#include "engine/jpeg_stream.h"
+// The fast road against the plain road: every thumbnail must be the plain road's file, byte
+// for byte, and every failure the plain road's failure.
+#include "engine/fast/fast_road.h"
 
 #include <gtest/gtest.h>
 
@@ -21,16 +21,17 @@
 
 namespace {
 
-// Restores the process-wide road when a test ends.
 class StreamedDrawTest : public ::testing::Test {
  protected:
-  ~StreamedDrawTest() override {
-    SetStreamedDrawing(true);
-    SetDitherWorker(true);
-    SetSplitDecoding(SplitDecoding::kAuto);
-  }
   TempDir dir;
 };
+
+// The fast road with the split as given (the environment may force it on, TestOptions).
+EngineOptions Fast(SplitDecoding split = TestOptions().Split) {
+  EngineOptions options = TestOptions();
+  options.Split = split;
+  return options;
+}
 
 struct Sizing {
   const char* name;
@@ -59,7 +60,7 @@ const std::vector<Sizing> kLayoutSweep = {kHalf,   kSweep[2], kTenth,   kSweep[4
 class PlainRoad {
  public:
   explicit PlainRoad(const std::string& file) {
-    SetStreamedDrawing(false);
+    image_.SetOptions({EngineRoad::kPlain});
     try {
       image_.LoadFile(file);
     } catch (const std::exception& e) {
@@ -97,15 +98,16 @@ class PlainRoad {
   std::optional<std::string> load_error_, error_;
 };
 
-// What MakeThumbnail makes on the streamed road, in the same terms.
+// What MakeThumbnail makes on the fast road, in the same terms; `report` gets what it did.
 std::optional<std::string> Streamed(const std::string& file, const std::string& dest,
-                                    const ThumbnailParams& p) {
-  SetStreamedDrawing(true);
+                                    const ThumbnailParams& p, const EngineOptions& options,
+                                    DrawReport& report) {
   std::vector<std::string> lines;
   CallbackLogSink log([&](const std::string& line) { lines.push_back(line); });
   fs::remove(dest);
+  report = {};
   try {
-    MakeThumbnail(file, dest, p.Mode, p.Percent, p.Height, p.Width, log);
+    MakeThumbnail(file, dest, p.Mode, p.Percent, p.Height, p.Width, log, options, &report);
   } catch (const std::exception& e) {
     return "error: " + std::string(e.what());
   }
@@ -114,18 +116,21 @@ std::optional<std::string> Streamed(const std::string& file, const std::string& 
   return std::string(bytes.begin(), bytes.end());
 }
 
-void ExpectSameThumbnails(const std::string& file, const std::vector<Sizing>& sizings,
-                          const TempDir& dir) {
+// Returns what the fast road's last draw did.
+DrawReport ExpectSameThumbnails(const std::string& file, const std::vector<Sizing>& sizings,
+                                const TempDir& dir, const EngineOptions& options = Fast()) {
   PlainRoad plain(file);
+  DrawReport report;
   for (const Sizing& s : sizings) {
     SCOPED_TRACE(s.name);
     const auto expected = plain.Thumbnail(s.params);
-    const auto got = Streamed(file, dir / "tb.jpg", s.params);
-    ASSERT_EQ(expected.has_value(), got.has_value());
-    if (expected) {
+    const auto got = Streamed(file, dir / "tb.jpg", s.params, options, report);
+    EXPECT_EQ(expected.has_value(), got.has_value());
+    if (expected && got) {
       EXPECT_TRUE(*expected == *got) << (got->rfind("error", 0) == 0 ? *got : "");
     }
   }
+  return report;
 }
 
 // Adobe CMYK and YCCK pictures with varied inks, written into `dir`.
@@ -149,10 +154,9 @@ TEST_F(StreamedDrawTest, EveryTestPictureGivesThePlainThumbnailForEverySizing) {
   std::vector<std::string> files = TestDataFiles();
   for (const std::string& file : InkPictures(inks)) files.push_back(file);
   for (const SplitDecoding split : kSplits) {
-    SetSplitDecoding(split);
     for (const std::string& file : files) {
       SCOPED_TRACE(file + " " + SplitName(split));
-      ExpectSameThumbnails(file, kSweep, dir);
+      ExpectSameThumbnails(file, kSweep, dir, Fast(split));
     }
   }
 }
@@ -163,10 +167,8 @@ namespace {
 // skips (the box, a small custom size).
 void ExpectLargePhotoGivesThePlainThumbnail(const std::string& file, const TempDir& dir) {
   SCOPED_TRACE(file);
-  SetSplitDecoding(SplitDecoding::kAuto);
   ExpectSameThumbnails(file, {kHalf, kTenth, kBox, kCustom}, dir);
-  SetSplitDecoding(SplitDecoding::kAlways);
-  ExpectSameThumbnails(file, {kTenth, kBox}, dir);
+  ExpectSameThumbnails(file, {kTenth, kBox}, dir, Fast(SplitDecoding::kAlways));
 }
 
 // Photographs of 6 MP in the layouts cameras and editors write, made by cjpeg.
@@ -199,10 +201,9 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(StreamedDrawTest, BigCorpusSmallFilesGiveThePlainThumbnailForEverySizing) {
   SKIP_WITHOUT_BIG_CORPUS();
   for (const SplitDecoding split : kSplits) {
-    SetSplitDecoding(split);
     for (const std::string& file : BigCorpusFiles("small")) {
       SCOPED_TRACE(file + " " + SplitName(split));
-      ExpectSameThumbnails(file, kSweep, dir);
+      ExpectSameThumbnails(file, kSweep, dir, Fast(split));
     }
   }
 }
@@ -239,17 +240,18 @@ TEST_F(StreamedDrawTest, EverySamplingLayoutGivesThePlainThumbnailAndSkipsOnlyWh
       const std::string file = dir / "layout.jpg";
       RunTool(std::string("cjpeg -quality 85 -sample ") + layout.sample + " " + mode +
               " -outfile " + file + " " + (dir / "cut.ppm"));
-      ExpectSameThumbnails(file, kLayoutSweep, dir);
-      SetSplitDecoding(SplitDecoding::kAlways);
-      ExpectSameThumbnails(file, kLayoutSweep, dir);
+      ExpectSameThumbnails(file, kLayoutSweep, dir, Fast(SplitDecoding::kAuto));
+      const DrawReport cut =
+          ExpectSameThumbnails(file, kLayoutSweep, dir, Fast(SplitDecoding::kAlways));
       const bool one_scan = mode.empty() || mode == "-restart 1";
-      EXPECT_EQ(LastStreamedRows().Split, layout.skips && one_scan);
-      EXPECT_EQ(LastStreamedRows().Indexed, layout.skips && mode.empty());
-      SetSplitDecoding(SplitDecoding::kAuto);
-      Streamed(file, dir / "tb.jpg", kTenth.params);
-      EXPECT_EQ(LastStreamedRows().Skipped > 0, layout.skips);
-      Streamed(file, dir / "tb.jpg", kSmallBox.params);
-      EXPECT_GT(LastStreamedRows().BlocksSkipped, 0);
+      EXPECT_EQ(cut.Road, EngineRoad::kFast);
+      EXPECT_EQ(cut.Split, layout.skips && one_scan);
+      EXPECT_EQ(cut.Decoder == EntropyDecoder::kEngineIndexed, layout.skips && mode.empty());
+      DrawReport report;
+      Streamed(file, dir / "tb.jpg", kTenth.params, Fast(SplitDecoding::kAuto), report);
+      EXPECT_EQ(report.RowsSkipped > 0, layout.skips);
+      Streamed(file, dir / "tb.jpg", kSmallBox.params, Fast(SplitDecoding::kAuto), report);
+      EXPECT_GT(report.BlocksSkipped, 0);
     }
   }
 }
@@ -280,16 +282,18 @@ TEST_F(StreamedDrawTest, NarrowSubsampledPicturesGiveThePlainThumbnail) {
 // Grey pictures are dithered beside the decoder or by it, with the same bytes either way.
 TEST_F(StreamedDrawTest, GreyPicturesReadEveryRowAndNeverSkip) {
   for (const bool worker : {false, true}) {
-    SetDitherWorker(worker);
+    EngineOptions options = Fast();
+    options.Threads = worker;
     for (const std::string& file :
          {TestData("jd-tower_grayscale.jpg"), LargePhoto("-grayscale")}) {
       SCOPED_TRACE(file + (worker ? " worker" : " inline"));
       JpegImage image;
       image.LoadFile(file);
-      Streamed(file, dir / "tb.jpg", kBox.params);
-      EXPECT_EQ(LastStreamedRows().Skipped, 0);
-      EXPECT_EQ(LastStreamedRows().Read, image.Height());
-      ExpectSameThumbnails(file, {kHalf, kSmallBox, kSweep[8]}, dir);
+      DrawReport report;
+      Streamed(file, dir / "tb.jpg", kBox.params, options, report);
+      EXPECT_EQ(report.RowsSkipped, 0);
+      EXPECT_EQ(report.RowsRead, image.Height());
+      ExpectSameThumbnails(file, {kHalf, kSmallBox, kSweep[8]}, dir, options);
     }
   }
 }
@@ -310,8 +314,8 @@ TEST_F(StreamedDrawTest, AnyRectGivesThePlainPixels) {
                    std::to_string(rect.Top));
       Raster rasters[2];
       for (int streamed = 0; streamed < 2; ++streamed) {
-        SetStreamedDrawing(streamed == 1);
         JpegImage image;
+        image.SetOptions(streamed == 1 ? Fast() : EngineOptions{EngineRoad::kPlain});
         image.LoadFile(file);
         Raster& raster = rasters[streamed];
         raster.SetWidth(w);
@@ -333,7 +337,6 @@ TEST_F(StreamedDrawTest, AnyRectGivesThePlainPixels) {
 // reads to the end; the others send the draw back to the library's decoder.
 TEST_F(StreamedDrawTest, DamagedDataThroughTheEnginesDecoderGivesThePlainThumbnail) {
  for (const SplitDecoding split : {SplitDecoding::kNever, SplitDecoding::kAlways}) {
-  SetSplitDecoding(split);
   const std::vector<std::uint8_t> original = ReadBytes(TestData("jd-tower.jpg"));
   std::size_t data = 0;  // the first byte after the SOS segment
   for (std::size_t i = 0; i + 3 < original.size() && data == 0; ++i) {
@@ -356,10 +359,11 @@ TEST_F(StreamedDrawTest, DamagedDataThroughTheEnginesDecoderGivesThePlainThumbna
     SCOPED_TRACE("change " + std::to_string(n) + " at " + std::to_string(at) + " " +
                  SplitName(split));
     WriteBytes(dir / "damaged.jpg", bytes);
-    ExpectSameThumbnails(dir / "damaged.jpg", {kSmallBox}, dir);
-    own += LastStreamedRows().OwnEntropy;
-    EXPECT_EQ(LastStreamedRows().Indexed, LastStreamedRows().OwnEntropy &&
-                                              split == SplitDecoding::kAlways);
+    const DrawReport report = ExpectSameThumbnails(dir / "damaged.jpg", {kSmallBox}, dir,
+                                                   Fast(split));
+    own += report.Decoder != EntropyDecoder::kLibrary;
+    EXPECT_EQ(report.Decoder == EntropyDecoder::kEngineIndexed,
+              report.Decoder != EntropyDecoder::kLibrary && split == SplitDecoding::kAlways);
   }
   EXPECT_GT(own, 0);
   EXPECT_LT(own, 60);
@@ -385,14 +389,13 @@ TEST_F(StreamedDrawTest, FailuresMatchThePlainRoadAndAreNotRaisedTwice) {
         damaged("jd-tower_grayscale.jpg", "grey.jpg"),
         damaged("jd-tower_progressive.jpg", "progressive.jpg")}) {
    for (const SplitDecoding split : kSplits) {
-    SetSplitDecoding(split);
     SCOPED_TRACE(file + " " + SplitName(split));
     std::string messages[2];
     std::int32_t sizes[2][2];
     Raster rasters[2];
     for (int streamed = 0; streamed < 2; ++streamed) {
-      SetStreamedDrawing(streamed == 1);
       JpegImage image;
+      image.SetOptions(streamed == 1 ? Fast(split) : EngineOptions{EngineRoad::kPlain});
       image.LoadFile(file);
       Raster target;
       target.SetWidth(8);

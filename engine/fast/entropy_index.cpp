@@ -1,11 +1,10 @@
-#include "engine/entropy_index.h"
+#include "engine/fast/entropy_index.h"
 
 #include <algorithm>
 #include <atomic>
 #include <new>
-#include <system_error>
-#include <thread>
 
+#include "engine/fast/threads.h"
 #include "engine/large_pages.h"
 #include "engine/memory_budget.h"
 
@@ -156,12 +155,12 @@ EntropyIndex::RowStart EntropyIndex::Row(std::size_t row) const {
   return start;
 }
 
-bool EntropyIndex::Build(bool two_readers) {
+bool EntropyIndex::Build(bool two_readers, std::size_t most_marks) {
   built_ = joined_ = false;
   rows_.clear();
   if (!prepared_) return false;
   rows_.reserve(mcus_ / mcus_per_row_);
-  built_ = Scan(two_readers);
+  built_ = Scan(two_readers, most_marks);
   if (!built_) {
     rows_.clear();
     prepared_ = false;  // data the in-order decoder would fail on too
@@ -219,18 +218,19 @@ const std::uint8_t* EntropyIndex::MarkerAfter(std::uint64_t bit) const {
 // and marks where every MCU it decodes begins. Huffman codes fall into step within a few
 // blocks, so once the first reader meets one of its marks, every later mark is a true MCU
 // start. A bad code starts a new run a byte further on; the real data's end ends the reader.
+// It runs on a helper thread (threads.h): it alone writes its marks and runs until it has
+// closed the queue, and the first reader reads only the marks published to it.
 struct EntropyIndex::Speculation {
   struct Mark {
     std::uint64_t bit;
     std::int16_t dc[MAX_COMPS_IN_SCAN];
   };
   static constexpr int kMaxRuns = 64;
+  static constexpr std::size_t kPublishEvery = 64;  // marks handed over at a time
 
   std::vector<Mark, LargeAllocator<Mark>> marks;  // not cleared: only published ones are read
   std::size_t capacity = 0;
-  std::atomic<std::size_t> published{0};
-  std::atomic<bool> stop{false};
-  std::atomic<bool> done{false};  // every mark is published
+  RowQueue queue;  // the marks published; stopped once the first reader is done
   std::vector<std::size_t> run_starts;  // the reader's own until it has ended
 
   void Run(const EntropyIndex& index, const std::uint8_t* from) {
@@ -238,7 +238,7 @@ struct EntropyIndex::Speculation {
     start.at.next = from;
     std::size_t n = 0;
     run_starts.push_back(0);
-    while (n < capacity && !stop.load(std::memory_order_relaxed)) {
+    while (n < capacity && !queue.Stopped()) {
       Mark& mark = marks[n];
       mark.bit = BitOffset(start.at, index.base_);
       bool fits = true;
@@ -246,7 +246,7 @@ struct EntropyIndex::Speculation {
         fits = fits && start.dc[c] >= INT16_MIN && start.dc[c] <= INT16_MAX;
         mark.dc[c] = static_cast<std::int16_t>(start.dc[c]);
       }
-      published.store(++n, std::memory_order_release);
+      if (++n % kPublishEvery == 0) queue.Publish(n);
       if (fits && index.DecodeMcu<false>(start, nullptr)) continue;
       if (start.at.made_up > 0 || static_cast<int>(run_starts.size()) == kMaxRuns) break;
       const std::uint8_t* next = index.base_ + mark.bit / 8 + 1;
@@ -255,12 +255,14 @@ struct EntropyIndex::Speculation {
       start.at.next = next;
       run_starts.push_back(n);
     }
-    done.store(true, std::memory_order_release);
+    queue.Publish(n);
+    queue.Close();
   }
 
-  // The run that holds mark j: its first mark, and the first mark after it.
-  std::pair<std::size_t, std::size_t> RunOf(std::size_t j) const {
-    std::size_t first = 0, after = published.load(std::memory_order_acquire);
+  // The run that holds mark j, once the reader has ended: its first mark, and the first
+  // mark after it.
+  std::pair<std::size_t, std::size_t> RunOf(std::size_t j, std::size_t published) const {
+    std::size_t first = 0, after = published;
     for (const std::size_t r : run_starts) {
       if (r <= j) first = r;
       else if (r < after) after = r;
@@ -269,51 +271,59 @@ struct EntropyIndex::Speculation {
   }
 };
 
-bool EntropyIndex::Scan(bool two_readers) {
+bool EntropyIndex::Scan(bool two_readers, std::size_t most_marks) {
   Speculation second;
-  std::thread helper;
   const auto size = static_cast<std::size_t>(data_end_ - base_);
   std::size_t mid = size / 2;
   while (mid < size && base_[mid - 1] == 0xFF) ++mid;
   // The marks take 16 bytes an MCU; where memory is that short, one reader does it all.
   const std::uint64_t mark_bytes = (mcus_ + 1) * sizeof(Speculation::Mark);
-  if (two_readers && mid > 0 && mid < size &&
-      mark_bytes <= MemoryBudget() / 4) {
+  bool reserved = false;
+  if (two_readers && mid > 0 && mid < size && mark_bytes <= MemoryBudget() / 4) {
     try {
-      second.capacity = mcus_ + 1;
+      second.capacity = std::min<std::size_t>(mcus_ + 1, most_marks);
       second.marks.resize(second.capacity);
-      helper = std::thread([this, &second, mid] { second.Run(*this, base_ + mid); });
+      reserved = true;
     } catch (const std::bad_alloc&) {
-    } catch (const std::system_error&) {
     }
   }
-  // Joins the helper on every way out.
-  struct Joiner {
-    Speculation& second;
-    std::thread& helper;
-    ~Joiner() {
-      second.stop.store(true, std::memory_order_relaxed);
-      if (helper.joinable()) helper.join();
-    }
-  } joiner{second, helper};
+  ForkJoin helper;
+  struct Stopper {  // on every way out, before the helper is joined
+    RowQueue& queue;
+    ~Stopper() { queue.Stop(); }
+  } stopper{second.queue};
+  bool reading =  // whether the second reader's marks are still to be met
+      reserved && helper.Fork([second = &second, index = this, from = base_ + mid] {
+        second->Run(*index, from);
+      });
 
   McuStart start;
   start.at.next = base_;
-  std::size_t j = 0;  // the first of the second reader's marks not yet behind this reader
+  std::size_t j = 0;          // the first of the second reader's marks not yet behind this reader
+  std::size_t published = 0;  // the marks the second reader has handed over
+  bool all_published = false;
   for (std::size_t m = 0; m < mcus_; ++m) {
     if (m % mcus_per_row_ == 0) rows_.push_back(start);
-    if (helper.joinable() && start.at.next >= base_ + mid) {
+    if (reading && start.at.next >= base_ + mid) {
       const std::uint64_t bit = BitOffset(start.at, base_);
       // The second reader must have passed this point (it may still be starting up).
-      std::size_t published = 0;
-      for (;;) {
-        const bool done = second.done.load(std::memory_order_acquire);
-        published = second.published.load(std::memory_order_acquire);
-        if (done || (published > 0 && second.marks[published - 1].bit >= bit)) break;
-        std::this_thread::yield();
+      while (!all_published && (published == 0 || second.marks[published - 1].bit < bit)) {
+        const std::size_t now = second.queue.WaitForItems(published);
+        all_published = now <= published;  // closed with nothing new
+        published = std::max(published, now);
       }
       while (j < published && second.marks[j].bit < bit) ++j;
-      if (j < published && second.marks[j].bit == bit) return Join(second, helper, m, j, start);
+      if (j < published && second.marks[j].bit == bit) {
+        helper.Join();  // the second reader runs to its end
+        switch (Join(second, m, j, start)) {
+          case Joining::kJoined: return true;
+          case Joining::kNoMarkerAfter: return false;
+          case Joining::kNotCovered: break;  // it stopped short: this reader reads on alone
+        }
+        reading = false;
+      } else if (all_published && j == published) {
+        reading = false;  // past every mark
+      }
     }
     if (!DecodeMcu<false>(start, nullptr)) return false;
   }
@@ -321,14 +331,15 @@ bool EntropyIndex::Scan(bool two_readers) {
   return marker_ != nullptr;
 }
 
-// This reader, at MCU m with `start`, met the second reader's mark j: the second reader's
-// marks from j on are the MCU starts from m on, its DC predictions off by a constant.
-bool EntropyIndex::Join(Speculation& second, std::thread& helper, std::size_t m, std::size_t j,
-                        const McuStart& start) {
-  helper.join();
+// This reader, at MCU m with `start`, met the second reader's mark j (the second reader has
+// ended): the second reader's marks from j on are the MCU starts from m on, its DC
+// predictions off by a constant, provided its run from j reaches the data's end.
+EntropyIndex::Joining EntropyIndex::Join(Speculation& second, std::size_t m,
+                                         std::size_t j, const McuStart& start) {
+  const std::size_t published = second.queue.WaitForItems(SIZE_MAX);  // closed: all of them
   const std::size_t last = j + (mcus_ - m);  // where the data must end
-  const auto [first, after] = second.RunOf(j);
-  if (first > j || last >= after) return false;
+  const auto [first, after] = second.RunOf(j, published);
+  if (first > j || last >= after) return Joining::kNotCovered;
   const Speculation::Mark* marks = second.marks.data();
   int offset[MAX_COMPS_IN_SCAN];
   for (int c = 0; c < MAX_COMPS_IN_SCAN; ++c) offset[c] = start.dc[c] - marks[j].dc[c];
@@ -342,7 +353,7 @@ bool EntropyIndex::Join(Speculation& second, std::thread& helper, std::size_t m,
   }
   marker_ = MarkerAfter(marks[last].bit);
   joined_ = true;
-  return marker_ != nullptr;
+  return marker_ != nullptr ? Joining::kJoined : Joining::kNoMarkerAfter;
 }
 
 void EntropyIndex::Install(jpeg_decompress_struct& info) const {

@@ -1,4 +1,4 @@
-#include "engine/grey_dither.h"
+#include "engine/fast/grey_dither.h"
 
 #include <algorithm>
 #include <cstdlib>

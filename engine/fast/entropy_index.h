@@ -11,12 +11,11 @@
 #include <cstdint>
 #include <cstdio>  // jpeglib.h needs FILE and size_t first
 #include <memory>
-#include <thread>
 #include <vector>
 
 #include <jpeglib.h>
 
-#include "engine/huffman_reader.h"
+#include "engine/fast/huffman_reader.h"
 
 // The reader's state at the start of one MCU: its position and the DC predictions.
 struct McuStart {
@@ -38,9 +37,11 @@ class EntropyIndex {
 
   // After Prepare: true when the data decodes cleanly, MCU for MCU, up to the next marker.
   // With two_readers, a helper thread reads the second half of the data while this one reads
-  // the first, and the halves are joined where they meet. On false the index is no longer
-  // prepared either: the in-order decoder would fail on the same data.
-  bool Build(bool two_readers);
+  // the first, and the halves are joined where they meet; where they cannot be joined (the
+  // helper stopped short of the data's end) this thread reads on alone. On false the index
+  // is no longer prepared either: the in-order decoder would fail on the same data.
+  // `most_marks` caps what the helper reads (tests make it stop short with it).
+  bool Build(bool two_readers, std::size_t most_marks = SIZE_MAX);
 
   // Puts the engine's decoder in place of the library's entropy decoder of `info`: a decoder
   // of the same bytes, likewise just started. Built, it leaves the source at the marker after
@@ -80,9 +81,9 @@ class EntropyIndex {
 
  private:
   struct Speculation;
-  bool Scan(bool two_readers);
-  bool Join(Speculation& second, std::thread& helper, std::size_t m, std::size_t j,
-            const McuStart& start);
+  bool Scan(bool two_readers, std::size_t most_marks);
+  enum class Joining { kJoined, kNoMarkerAfter, kNotCovered };
+  Joining Join(Speculation& second, std::size_t m, std::size_t j, const McuStart& start);
   const std::uint8_t* MarkerAfter(std::uint64_t bit) const;
   void InstallDecoder(jpeg_decompress_struct& info,
                       boolean (*decode)(j_decompress_ptr, JBLOCKROW*),

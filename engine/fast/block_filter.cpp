@@ -1,0 +1,94 @@
+#include "engine/fast/block_filter.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "engine/fast/stream_rows.h"
+#include "engine/fast/upsampling.h"
+
+namespace {
+
+void FilteredIdct(j_decompress_ptr info, jpeg_component_info* comp, JCOEFPTR coefficients,
+                  JSAMPARRAY output, JDIMENSION output_col) {
+  BlockFilter& f = *static_cast<BlockFilter*>(info->client_data);
+  const int c = comp->component_index;
+  const auto size = static_cast<JDIMENSION>(comp->DCT_scaled_size);
+  const JDIMENSION col = output_col / size;
+  if (info->output_iMCU_row != f.imcu[c] || f.last_col[c] == ~JDIMENSION{0}) {
+    f.imcu[c] = info->output_iMCU_row;
+    f.row_in_imcu[c] = 0;
+  } else if (f.interleaved) {
+    const auto width = static_cast<JDIMENSION>(comp->MCU_width);
+    if (col / width != f.last_col[c] / width) f.row_in_imcu[c] = 0;
+    else if (col <= f.last_col[c]) ++f.row_in_imcu[c];
+  } else if (col <= f.last_col[c]) {
+    ++f.row_in_imcu[c];
+  }
+  f.last_col[c] = col;
+  const JDIMENSION row = f.imcu[c] * static_cast<JDIMENSION>(comp->v_samp_factor) +
+                         static_cast<JDIMENSION>(f.row_in_imcu[c]);
+  // A block outside the picture's block grid would mean the order is not as counted: it
+  // goes through the library's IDCT like every kept one.
+  const bool outside = row >= comp->height_in_blocks || col >= comp->width_in_blocks;
+  if (outside || (f.rows[c][row] && f.cols[c][col])) {
+    f.idct[c](info, comp, coefficients, output, output_col);
+    return;
+  }
+  ++*f.skipped;
+  for (JDIMENSION y = 0; y < size; ++y) std::memset(output[y] + output_col, 0, size);
+}
+
+// Marks, for one component, the blocks along one axis that hold the samples the picks at
+// `picks` (picture coordinates) depend on; `ratio` is how many picture pixels share one
+// sample of the component along that axis.
+std::uint8_t* MarkBlocks(jpeg_decompress_struct& info, const int* picks, std::size_t count,
+                         int ratio, JDIMENSION blocks, int block_size) {
+  auto* marks = static_cast<std::uint8_t*>(
+      info.mem->alloc_small(reinterpret_cast<j_common_ptr>(&info), JPOOL_IMAGE, blocks));
+  std::memset(marks, 0, blocks);
+  const int reach = ratio > 1 ? 1 : 0;
+  const int last = static_cast<int>(blocks) - 1;
+  for (std::size_t i = 0; i < count; ++i) {
+    const int sample = picks[i] / ratio;
+    for (int s = sample - reach; s <= sample + reach; ++s)
+      marks[std::clamp(s / block_size, 0, last)] = 1;
+  }
+  return marks;
+}
+
+}  // namespace
+
+bool FilterBlocks(jpeg_decompress_struct& info, const Job& job, BlockFilter& f) {
+  if (info.quantize_colors || job.row_count == 0 || job.col_count == 0 || !UpsamplingKnown(info))
+    return false;
+  for (int c = 0; c < info.num_components; ++c) {
+    const jpeg_component_info& comp = info.comp_info[c];
+    if (comp.DCT_scaled_size != DCTSIZE || info.max_h_samp_factor % comp.h_samp_factor != 0 ||
+        info.max_v_samp_factor % comp.v_samp_factor != 0)
+      return false;
+  }
+  f.interleaved = !jpeg_has_multiple_scans(&info) && info.num_components > 1;
+  for (int c = 0; c < info.num_components; ++c) {
+    const jpeg_component_info& comp = info.comp_info[c];
+    f.cols[c] = MarkBlocks(info, job.cols, job.col_count,
+                           info.max_h_samp_factor / comp.h_samp_factor, comp.width_in_blocks,
+                           DCTSIZE);
+    f.rows[c] = MarkBlocks(info, job.rows, job.row_count,
+                           info.max_v_samp_factor / comp.v_samp_factor, comp.height_in_blocks,
+                           DCTSIZE);
+    f.last_col[c] = ~JDIMENSION{0};
+    f.idct[c] = info.idct->inverse_DCT[c];
+  }
+  info.client_data = &f;
+  for (int c = 0; c < info.num_components; ++c) info.idct->inverse_DCT[c] = FilteredIdct;
+  return true;
+}
+
+double LumaShareKept(const jpeg_decompress_struct& info, const BlockFilter& f) {
+  if (f.rows[0] == nullptr) return 1;
+  const jpeg_component_info& luma = info.comp_info[0];
+  const auto share = [](const std::uint8_t* marks, JDIMENSION n) {
+    return static_cast<double>(std::count(marks, marks + n, 1)) / n;
+  };
+  return share(f.rows[0], luma.height_in_blocks) * share(f.cols[0], luma.width_in_blocks);
+}

@@ -1,0 +1,38 @@
+#pragma once
+// The inverse DCT run only on the blocks whose samples some picked pixel depends on: its own
+// sample of each component, and where a component is upsampled the samples on either side,
+// which the library's smooth upsampling blends in. Every other block comes out as zeros,
+// which feed only pixels that are dropped. The filter stands in for the library's
+// per-component IDCT and calls the library's own for the blocks it keeps, so the kept
+// samples are its exact output.
+#include <cstdint>
+#include <cstdio>  // jpeglib.h needs FILE and size_t first
+
+#include <jpeglib.h>
+#include <jpegint.h>  // struct jpeg_inverse_dct, to pass over the blocks no pick needs
+
+struct Job;
+
+struct BlockFilter {
+  inverse_DCT_method_ptr idct[MAX_COMPONENTS] = {};
+  // By component: one flag per block row and per block column of the whole picture.
+  const std::uint8_t* rows[MAX_COMPONENTS] = {};
+  const std::uint8_t* cols[MAX_COMPONENTS] = {};
+  // Where the library stands: the blocks of one iMCU row come component by component in
+  // rows from left to right, or, when one scan holds every component, MCU by MCU with each
+  // component's blocks of the MCU in rows. The block row is counted from that order.
+  bool interleaved = false;
+  JDIMENSION imcu[MAX_COMPONENTS] = {};
+  JDIMENSION last_col[MAX_COMPONENTS] = {};
+  int row_in_imcu[MAX_COMPONENTS] = {};
+  long long* skipped = nullptr;  // counts the blocks left out
+};
+
+// Puts the filter in place of the library's IDCT once the output pass is set up, where the
+// picks name every pixel drawn: plain colour output at full scale with whole-number
+// sampling ratios, upsampled as UpsamplingKnown says (no sample reaches further than its
+// neighbours). Anything else keeps the library's IDCT for every block; false then.
+bool FilterBlocks(jpeg_decompress_struct& info, const Job& job, BlockFilter& f);
+
+// The share of the picture's luma blocks the filter keeps, 0..1 (1 without a filter).
+double LumaShareKept(const jpeg_decompress_struct& info, const BlockFilter& f);

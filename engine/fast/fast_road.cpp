@@ -1,0 +1,230 @@
+#include "engine/fast/fast_road.h"
+
+#include <array>
+#include <cstring>
+#include <exception>
+#include <memory>
+#include <vector>
+
+#include "engine/fast/block_filter.h"
+#include "engine/fast/dither_pipe.h"
+#include "engine/fast/entropy_index.h"
+#include "engine/fast/grey_dither.h"
+#include "engine/fast/split_draw.h"
+#include "engine/fast/stream_rows.h"
+#include "engine/fast/tested_library.h"
+#include "engine/fast/threads.h"
+#include "engine/fast/upsampling.h"
+#include "engine/jpeg_codec.h"
+#include "engine/jpeg_glue.h"
+
+static_assert(TESSARINE_TESTED_LIBJPEG_TURBO,
+              "the fast road is built only against the libjpeg-turbo releases it was tested with");
+
+namespace {
+
+// What one draw did on the calling thread.
+struct Attempt {
+  BlockFilter filter;
+  RowCounts counts;
+  EntropyDecoder decoder = EntropyDecoder::kLibrary;
+};
+
+// The calling thread's part of one draw, with the split draw's helper where `split` is given.
+// Holds only plain values and references: the library's longjmp skips it.
+void StreamWith(Decompressor& jpeg, std::span<const std::uint8_t> bytes,
+                const JpegSettings& settings, const Job& job, const EngineOptions& options,
+                EntropyIndex& index, GreyDither& dither, DitherPipe& pipe, SplitDraw* split,
+                FastDraw& draw, Attempt& attempt) {
+  if (setjmp(jpeg.err.jump)) ThrowCodecFailure(jpeg.err);
+  jpeg_decompress_struct& info = jpeg.info;
+  const DecodeOutput output = OpenDecoder(jpeg, bytes, settings, job.feed);
+  // Grey output dithered by the library's rule is dithered here instead (DitherRow).
+  const bool own_dither = info.quantize_colors && info.out_color_space == JCS_GRAYSCALE &&
+                          info.dither_mode == JDITHER_FS && info.desired_number_of_colors >= 2 &&
+                          info.desired_number_of_colors <= 256;
+  if (own_dither) {
+    MakeGreyLevels(info.desired_number_of_colors, dither);
+    info.quantize_colors = FALSE;
+  }
+  jpeg_start_decompress(&info);
+  draw.Started = true;
+  draw.Width = static_cast<int>(info.output_width);
+  draw.Height = static_cast<int>(info.output_height);
+  draw.HasTable = own_dither || (info.quantize_colors && info.colormap != nullptr);
+  RowKind kind = output.Cmyk ? RowKind::kCmyk : RowKind::kBgr;
+  if (own_dither) {
+    kind = RowKind::kGreyLevels;
+    const std::size_t error_bytes = (info.output_width + 2) * sizeof(std::int16_t);
+    dither.errors = static_cast<std::int16_t*>(
+        info.mem->alloc_large(reinterpret_cast<j_common_ptr>(&info), JPOOL_IMAGE, error_bytes));
+    std::memset(dither.errors, 0, error_bytes);
+    dither.odd_row = false;
+  } else if (draw.HasTable) {  // indices past the map's end read black, as in the stretch
+    kind = RowKind::kIndexed;
+    job.bgr_table->fill(0);
+    const int grey = info.out_color_components == 1;
+    for (int i = 0; i < info.actual_number_of_colors; ++i) {
+      (*job.bgr_table)[3 * i] = info.colormap[grey ? 0 : 2][i];
+      (*job.bgr_table)[3 * i + 1] = info.colormap[grey ? 0 : 1][i];
+      (*job.bgr_table)[3 * i + 2] = info.colormap[0][i];
+    }
+  }
+  JSAMPARRAY scratch = ScratchRow(info);
+  if (own_dither) {
+    if (job.own_entropy && index.Prepare(info)) {
+      index.Install(info);
+      attempt.decoder = EntropyDecoder::kEngine;
+    }
+    StreamGrey(info, job, dither, scratch, attempt.counts, pipe, HelpersPay(options));
+    jpeg_finish_decompress(&info);
+    return;
+  }
+  const bool skip = SkipIsExact(info);
+  const bool filtered = FilterBlocks(info, job, attempt.filter);
+  bool indexed = false;
+  if (job.own_entropy && index.Prepare(info)) {
+    indexed = skip && IndexPays(info, job, options) && index.Build(options.Threads);
+    if (index.Prepared()) {  // else the data failed the index: left to the library
+      index.Install(info);
+      attempt.decoder = indexed ? EntropyDecoder::kEngineIndexed : EntropyDecoder::kEngine;
+    }
+  }
+  const int cut = split != nullptr && skip && options.Threads
+                      ? SplitRow(info, job, options, indexed, filtered ? &attempt.filter : nullptr)
+                      : 0;
+  if (cut > 0 && split->Start(bytes, settings, job, cut)) {
+    // The helper reads from the cut to the end; this library object stops there unfinished.
+    DrawPicks(info, job, kind, skip, scratch, attempt.counts, 0, cut);
+    return;
+  }
+  DrawPicks(info, job, kind, skip, scratch, attempt.counts, 0,
+            static_cast<int>(info.output_height));
+  ReadToEnd(info, skip, scratch, attempt.counts);
+}
+
+// One draw: the calling thread's part, and the helper's where `split` is given. True when
+// the library did not warn on this thread.
+bool DrawOnce(std::span<const std::uint8_t> bytes, const JpegSettings& settings, const Job& job,
+              const EngineOptions& options, EntropyIndex& index, GreyDither& dither,
+              SplitDraw* split, FastDraw& draw, Attempt& attempt) {
+  draw = {};
+  attempt = {};
+  attempt.filter.skipped = &attempt.counts.BlocksSkipped;
+  Decompressor jpeg;
+  DitherPipe pipe;  // after jpeg: its worker ends before the library object goes
+  StreamWith(jpeg, bytes, settings, job, options, index, dither, pipe, split, draw, attempt);
+  return jpeg.err.num_warnings == 0;
+}
+
+// How the first draw of a picture ended.
+struct FirstDraw {
+  bool raised = false;        // the calling thread's part raised an error
+  bool warned = false;        // the library warned on the calling thread
+  bool split = false;         // a helper drew the rows from the cut on
+  bool helper_clean = false;  // ... without an error or a warning
+  bool engine_decoder_failed = false;  // the engine's entropy decoder met data it does not take
+};
+
+// What becomes of the first draw.
+enum class Verdict {
+  kKeep,   // it stands
+  kRaise,  // its error stands: one thread read the data as the plain road reads it
+  // It is dropped, and the picture drawn again on one thread by the library's decoder
+  // alone, which gives the exact pixels, warnings and errors of damaged data.
+  kDrawAgainWithTheLibrarysDecoder,
+};
+
+// The engine's decoder takes only clean data and leaves the rest to the library, so a draw
+// in which it failed is done again. A draw on one thread otherwise stands, error or warning
+// included (the library met them just as on the plain road); a split draw stands only when
+// both parts were clean, since each part alone would not see all the damage.
+Verdict Judge(const FirstDraw& first) {
+  if (first.engine_decoder_failed) return Verdict::kDrawAgainWithTheLibrarysDecoder;
+  if (!first.split) return first.raised ? Verdict::kRaise : Verdict::kKeep;
+  return first.raised || first.warned || !first.helper_clean
+             ? Verdict::kDrawAgainWithTheLibrarysDecoder
+             : Verdict::kKeep;
+}
+
+DrawReport Report(const Attempt& attempt, const RowCounts* helper, bool redrawn) {
+  DrawReport report;
+  report.Road = EngineRoad::kFast;
+  report.Decoder = attempt.decoder;
+  report.RowsRead = attempt.counts.Read;
+  report.RowsSkipped = attempt.counts.Skipped;
+  report.BlocksSkipped = attempt.counts.BlocksSkipped;
+  if (helper != nullptr) {
+    report.RowsRead += helper->Read;
+    report.RowsSkipped += helper->Skipped;
+    report.BlocksSkipped += helper->BlocksSkipped;
+    report.Split = true;
+  }
+  report.Redrawn = redrawn;
+  return report;
+}
+
+}  // namespace
+
+void DrawJpegFast(std::span<const std::uint8_t> bytes, const JpegSettings& settings,
+                  const StretchPlan& plan, Raster& target, const EngineOptions& options,
+                  FastDraw& draw, DrawReport& report) {
+  std::vector<std::uint8_t*> target_rows;
+  if (!plan.Empty()) {
+    target_rows.reserve(plan.Rows.size());
+    for (std::size_t j = 0; j < plan.Rows.size(); ++j)
+      target_rows.push_back(target.RowAddress(plan.Y0 + static_cast<int>(j)) + 3 * plan.X0);
+  }
+  std::array<std::uint8_t, 3 * 256> bgr_table{};
+  const auto dither = std::make_unique<GreyDither>();
+  EntropyIndex index;
+  Job job;
+  job.cols = plan.Cols.data();
+  job.col_count = plan.Empty() ? 0 : plan.Cols.size();
+  job.rows = plan.Rows.data();
+  job.target_rows = target_rows.data();
+  job.row_count = target_rows.size();
+  job.bgr_table = &bgr_table;
+  job.index = &index;
+  job.feed = FeedFor(bytes);
+  // The engine's entropy decoder reads the whole picture in hand; fill bytes in the data are
+  // left to the library, fed as a file source feeds it.
+  job.own_entropy = job.feed == SourceFeed::kWhole;
+
+  Attempt attempt;
+  FirstDraw first;
+  std::exception_ptr error;
+  RowCounts helper_counts;
+  {
+    SplitDraw split;
+    try {
+      first.warned = !DrawOnce(bytes, settings, job, options, index, *dither, &split, draw, attempt);
+    } catch (...) {
+      error = std::current_exception();
+      first.raised = true;
+    }
+    first.split = split.Started();
+    first.helper_clean = split.Join();
+    helper_counts = split.Counts();
+  }
+  first.engine_decoder_failed = index.Failed();
+  switch (Judge(first)) {
+    case Verdict::kKeep:
+      report = Report(attempt, first.split ? &helper_counts : nullptr, false);
+      return;
+    case Verdict::kRaise:
+      report = Report(attempt, nullptr, false);
+      std::rethrow_exception(error);
+    case Verdict::kDrawAgainWithTheLibrarysDecoder:
+      break;
+  }
+  job.own_entropy = false;
+  report = Report({}, nullptr, true);
+  DrawOnce(bytes, settings, job, options, index, *dither, nullptr, draw, attempt);
+  report = Report(attempt, nullptr, true);
+}
+
+bool FastRoadUsable() {
+  static const bool usable = FastRoadCheck().empty();
+  return usable;
+}

@@ -1,0 +1,83 @@
+#include "engine/fast/split_draw.h"
+
+#include <algorithm>
+
+#include "engine/fast/entropy_index.h"
+#include "engine/jpeg_codec.h"
+#include "engine/jpeg_glue.h"
+
+namespace {
+
+// Of a full decode's time, the share beyond the entropy decoding (inverse DCT, upsampling,
+// colour conversion) for a picture whose every block is kept, as measured on the dev photos.
+constexpr double kRestOfDecode = 0.65;
+
+// A cut that leaves the calling thread more than this share of the rows saves too little to
+// pay for the helper.
+constexpr double kMostShareForACut = 0.9;
+
+// A helper's part: skips to row `cut` and draws the picks from there, then reads to the end
+// as the whole draw does. Holds only plain values and references (the longjmp skips it).
+void StreamFrom(Decompressor& jpeg, std::span<const std::uint8_t> bytes,
+                const JpegSettings& settings, const Job& job, int cut, BlockFilter& filter,
+                RowCounts& counts) {
+  if (setjmp(jpeg.err.jump)) ThrowCodecFailure(jpeg.err);
+  jpeg_decompress_struct& info = jpeg.info;
+  const DecodeOutput output = OpenDecoder(jpeg, bytes, settings, job.feed);
+  jpeg_start_decompress(&info);
+  JSAMPARRAY scratch = ScratchRow(info);
+  filter.skipped = &counts.BlocksSkipped;
+  FilterBlocks(info, job, filter);
+  if (job.own_entropy && job.index->Prepared()) job.index->Install(info);
+  counts.Skipped += static_cast<int>(jpeg_skip_scanlines(&info, static_cast<JDIMENSION>(cut)));
+  DrawPicks(info, job, output.Cmyk ? RowKind::kCmyk : RowKind::kBgr, true, scratch, counts, cut,
+            static_cast<int>(info.output_height));
+  ReadToEnd(info, true, scratch, counts);
+}
+
+bool LargeForHelpers(const jpeg_decompress_struct& info, const EngineOptions& options) {
+  return HelpersPay(options) &&
+         static_cast<double>(info.output_width) * info.output_height >= kLeastPixelsForHelpers;
+}
+
+}  // namespace
+
+bool IndexPays(const jpeg_decompress_struct& info, const Job& job, const EngineOptions& options) {
+  if (options.Split != SplitDecoding::kAuto) return options.Split == SplitDecoding::kAlways;
+  if (job.row_count == 0 || !LargeForHelpers(info, options)) return false;
+  const int lines = info.max_v_samp_factor * DCTSIZE;
+  int rows_with_picks = 0;
+  for (std::size_t j = 0; j < job.row_count; ++j)
+    rows_with_picks += j == 0 || job.rows[j] / lines != job.rows[j - 1] / lines;
+  return 5 * rows_with_picks <= 4 * static_cast<int>(info.total_iMCU_rows);
+}
+
+// With the entropy decoding of a row as 1 and the rest as d, the calling thread takes the
+// share f = (1 + d) / (1 + 2d) of the rows, and d is kRestOfDecode times the share of luma
+// blocks the picks need.
+int SplitRow(const jpeg_decompress_struct& info, const Job& job, const EngineOptions& options,
+             bool indexed, const BlockFilter* filter) {
+  if (info.quantize_colors || jpeg_has_multiple_scans(const_cast<j_decompress_ptr>(&info)) ||
+      job.row_count == 0 || options.Split == SplitDecoding::kNever)
+    return 0;
+  const int lines = info.max_v_samp_factor * DCTSIZE;
+  const int imcu_rows = static_cast<int>(info.total_iMCU_rows);
+  if (imcu_rows < 2) return 0;
+  if (options.Split == SplitDecoding::kAlways) return imcu_rows / 2 * lines;
+  if (!LargeForHelpers(info, options)) return 0;
+  if (indexed) return imcu_rows / 2 * lines;  // the helper starts there at once
+  if (filter == nullptr) return 0;
+  const double d = kRestOfDecode * LumaShareKept(info, *filter);
+  const double share = (1 + d) / (1 + 2 * d);
+  if (share > kMostShareForACut) return 0;
+  return std::clamp(static_cast<int>(share * imcu_rows + 0.5), 1, imcu_rows - 1) * lines;
+}
+
+bool SplitDraw::Start(std::span<const std::uint8_t> bytes, const JpegSettings& settings,
+                      const Job& job, int cut) {
+  return helper_.Fork([bytes, settings, job, cut, part = &part_] {
+    Decompressor jpeg;
+    StreamFrom(jpeg, bytes, settings, job, cut, part->filter, part->counts);
+    return jpeg.err.num_warnings == 0;
+  });
+}

@@ -1,0 +1,128 @@
+#pragma once
+// The fast road's threads: one fork-join helper and one bounded queue, and the rules every
+// thread of the fast road keeps. The grey dither pipe (dither_pipe.h), the split draw
+// (split_draw.h) and the entropy index's second reader (entropy_index.h) use nothing else.
+//
+// The rules
+// 1. Inputs by value. A helper gets what it reads when it is forked, copied into its task:
+//    numbers, settings, plans, and views (spans, pointers) of data that stays unchanged
+//    until the helper is joined: the picture's bytes, the lists of picks and destination
+//    rows, a prepared entropy index's tables and MCU rows.
+// 2. One writer for everything. While a helper runs, it alone writes its own library object
+//    (with its own error manager and jump), its own counts and block filter, and the part of
+//    the output handed to it: the destination rows at and below the cut (split draw); every
+//    destination row and the dither's error row (dither worker: the decoding thread leaves
+//    them alone until the pipe is finished); the marks of the second entropy reader. The
+//    forking thread reads these only after Join, or, through a RowQueue, the items the
+//    helper has published.
+// 3. Crossing threads: a RowQueue (a mutex and two condition variables), the join, and one
+//    atomic flag, the entropy index's failure mark, which either decoder of a split draw may
+//    raise when the engine's decoder meets data it does not take.
+// 4. Stopping. A helper ends when its work is done, when the consumer of the queue it feeds
+//    stops that queue, or when the producer of the queue it reads closes it. Nothing leaves a
+//    helper by exception or longjmp: its library object jumps back inside the helper, and
+//    Fork catches whatever is left and reports the task as failed. The output of a failed
+//    helper is never used: the picture is drawn again on the calling thread.
+// 5. Joining. The forking thread joins every helper before anything the helper uses goes
+//    away: a ForkJoin joins when it is destroyed, so it is declared after the objects its
+//    task uses, and a queue's producer closes it (its consumer stops it) on every way out.
+#include <atomic>
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <mutex>
+#include <system_error>
+#include <thread>
+#include <type_traits>
+#include <utility>
+
+#include "engine/engine_options.h"
+
+// True when the options allow helper threads and the machine has more than one core.
+bool HelpersPay(const EngineOptions& options);
+
+// One task on one helper thread, joined by the thread that forked it.
+class ForkJoin {
+ public:
+  ForkJoin() = default;
+  ~ForkJoin() { Join(); }
+  ForkJoin(const ForkJoin&) = delete;
+  ForkJoin& operator=(const ForkJoin&) = delete;
+
+  // Runs task() on a new thread; the task (and all it captures) is taken by value. A task
+  // that returns bool reports whether its work is good; one returning nothing is good when
+  // it returns. False when no thread can be made: nothing runs, and the caller does the work
+  // itself.
+  template <class Task>
+  bool Fork(Task task) {
+    if (forked_) return false;
+    try {
+      thread_ = std::thread([this, task = std::move(task)]() mutable {
+        bool ok = false;
+        try {
+          if constexpr (std::is_void_v<decltype(task())>) {
+            task();
+            ok = true;
+          } else {
+            ok = task();
+          }
+        } catch (...) {  // rule 4: nothing leaves the thread
+        }
+        ok_ = ok;
+      });
+    } catch (const std::system_error&) {
+      return false;
+    }
+    forked_ = true;
+    return true;
+  }
+  bool Forked() const { return forked_; }
+  // Waits for the task; true when it was forked and its work is good.
+  bool Join() {
+    if (thread_.joinable()) thread_.join();
+    return forked_ && ok_;
+  }
+
+ private:
+  std::thread thread_;
+  bool forked_ = false;
+  bool ok_ = false;  // written by the helper, read after the join
+};
+
+// Items (rows, marks) handed in order from one producer thread to one consumer thread by
+// count: the producer writes item i into its slot and publishes; the consumer reads the items
+// below the published count and releases them, after which their slots may be written again.
+// At most `capacity` items are published and not yet released.
+class RowQueue {
+ public:
+  static constexpr std::size_t kUnbounded = SIZE_MAX;
+  explicit RowQueue(std::size_t capacity = kUnbounded) : capacity_(capacity) {}
+  RowQueue(const RowQueue&) = delete;
+  RowQueue& operator=(const RowQueue&) = delete;
+
+  // Producer: blocks until the slot of `item` is free; false once the consumer has stopped.
+  bool WaitForRoom(std::size_t item);
+  // Producer: the items below `count` are ready.
+  void Publish(std::size_t count);
+  // Producer: no more items come.
+  void Close();
+  // Producer: whether the consumer wants no more (cheap enough to ask after every item).
+  bool Stopped() const { return stopped_.load(std::memory_order_relaxed); }
+
+  // Consumer: blocks until more than `seen` items are published or the queue is closed;
+  // returns the count published, which is `seen` or less only once it is closed.
+  std::size_t WaitForItems(std::size_t seen);
+  // Consumer: the items below `count` are done with.
+  void Release(std::size_t count);
+  // Consumer: wants no more items; a waiting producer returns.
+  void Stop();
+
+ private:
+  const std::size_t capacity_;
+  std::mutex mutex_;  // guards the three below
+  std::condition_variable published_changed_, released_changed_;
+  std::size_t published_ = 0;
+  std::size_t released_ = 0;
+  bool closed_ = false;
+  std::atomic<bool> stopped_{false};
+};
