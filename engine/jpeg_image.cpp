@@ -54,6 +54,14 @@ ByteStore Buffer(std::size_t size) {
 
 }  // namespace
 
+bool FastRoadAvailable() {
+#if TESSARINE_FAST
+  return FastRoadUsable();
+#else
+  return false;
+#endif
+}
+
 RasterFormat ChooseOutputFormat() {
   return DisplayDepth() <= 8 ? rf8Bit : rf24Bit;
 }
@@ -167,7 +175,7 @@ bool JpegImage::DrawFast(RasterCanvas& canvas, const Rect& rect) {
   if (options_.Road != EngineRoad::kFast || decoded_ || failed_draw_ || !encoded_->Bytes ||
       encoded_->Width <= 0 || encoded_->Height <= 0 || settings_.OutputFormat != rf24Bit ||
       settings_.ScaleShift != 0 || DisplayDepth() <= 8 ||
-      (target.HasStore() && target.BitsPerPixel() != 24) || !FastRoadUsable())
+      (target.HasStore() && target.BitsPerPixel() != 24) || !FastRoadAvailable())
     return false;
   const StretchPlan plan =
       PlanStretch(rect, target.Width(), target.Height(), encoded_->Width, encoded_->Height);

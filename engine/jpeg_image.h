@@ -32,6 +32,10 @@ struct JpegSettings {
   bool BlockSmoothing = true;
 };
 
+// Whether EngineRoad::kFast takes effect in this process: the build has the fast road, and
+// its check at first use found it drawing as the plain road does.
+bool FastRoadAvailable();
+
 // rf8Bit on a display of 8 bits per pixel or fewer, else rf24Bit.
 RasterFormat ChooseOutputFormat();
 // The settings every new image copies; OutputFormat is chosen once, at the first call.

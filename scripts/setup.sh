@@ -1,15 +1,18 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Tessarine needs (only those missing; `apt-get update`
 # at most once), then configures and builds into a build folder.
-# Usage: scripts/setup.sh [--sanitize] [--app]   (called by run.sh, test.sh, package.sh)
+# Usage: scripts/setup.sh [--sanitize | --tsan | --no-fast] [--app]
+#   (called by run.sh, test.sh, package.sh)
 #   --sanitize  AddressSanitizer + UndefinedBehaviorSanitizer build in build-sanitize/
+#   --tsan      ThreadSanitizer build of the engine and its tests in build-tsan/
+#   --no-fast   the engine without its fast road (plain road only) in build-no-fast/
 #   --app       builds only the program (tessarine and what it links), not the tests
 set -euo pipefail
-sanitize=false
+variant=""
 targets=()
 for arg in "$@"; do
   case "$arg" in
-    --sanitize) sanitize=true ;;
+    --sanitize|--tsan|--no-fast) variant=$arg ;;
     --app) targets=(--target tessarine) ;;
     *) echo "scripts/setup.sh: unknown option $arg" >&2; exit 2 ;;
   esac
@@ -44,10 +47,11 @@ fi
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build_dir="$top/build"
 cmake_args=(-G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo)
-if $sanitize; then
-  build_dir="$top/build-sanitize"
-  cmake_args+=(-DTESSARINE_SANITIZE=ON)
-fi
+case "$variant" in
+  --sanitize) build_dir="$top/build-sanitize"; cmake_args+=(-DTESSARINE_SANITIZE=address) ;;
+  --tsan) build_dir="$top/build-tsan"; cmake_args+=(-DTESSARINE_SANITIZE=thread) ;;
+  --no-fast) build_dir="$top/build-no-fast"; cmake_args+=(-DTESSARINE_FAST=OFF) ;;
+esac
 cmake -S "$top" -B "$build_dir" "${cmake_args[@]}"
 cmake --build "$build_dir" "${targets[@]}"
 
