@@ -88,15 +88,14 @@ class Raster : public Graphic {
   std::function<void()> on_change_;
 };
 
-// The drawing surface of one Raster. Its only operation is the stretched copy.
+// The drawing surface of one Raster. Its only operation is the stretched copy, which always
+// replaces the destination's pixels with the source's.
 class RasterCanvas {
  public:
-  static constexpr std::uint32_t SRCCOPY = 0x00CC0020;
   explicit RasterCanvas(Raster& raster) : raster_(raster) {}
   RasterCanvas(const RasterCanvas&) = delete;
   RasterCanvas& operator=(const RasterCanvas&) = delete;
 
-  std::uint32_t CopyMode() const { return SRCCOPY; }
   Raster& Target() { return raster_; }
   // Draws the whole picture scaled into rect; nothing for a null picture. The target first
   // takes a private copy of a shared picture and gives its changed notice afterwards.

@@ -42,8 +42,6 @@ class FolderNamespace {
   FolderNamespace() = default;
   explicit FolderNamespace(Options options) : options_(options) {}
 
-  const Options& GetOptions() const { return options_; }
-
   // The desktop folder: the XDG desktop directory, or the home folder when it does not exist.
   static QString DesktopPath();
   FolderItem Desktop() const;
