@@ -32,6 +32,7 @@
 #include "ui/preview.h"
 #include "ui/readable_colours.h"
 #include "ui/shell_tree_view.h"
+#include "ui/version_texts.h"
 #include "ui/widget_helpers.h"
 
 namespace {
@@ -148,7 +149,7 @@ QLabel* TFormMain::CreateLabFile() {
 QWidget* TFormMain::CreateTopBar() {
   Panel1 = Named(new AtLeastDesign<QWidget>(QSize(0, 24), this), "Panel1");
   Panel1->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
-  Label7 = Named(new QLabel(QStringLiteral("Tessarine  V2.1"), Panel1), "Label7");
+  Label7 = Named(new QLabel(QString::fromLatin1(kMainWindowVersion), Panel1), "Label7");
   Label7->setAlignment(Qt::AlignCenter);  // bold Arial in blue, see ApplyFonts and ApplyColours
   BTNAbout = FlatButton(Panel1, "BTNAbout", QStringLiteral("关于"), Glyph::glAbout, QSize(74, 24));
   BTNAbout->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);

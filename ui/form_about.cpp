@@ -13,6 +13,7 @@
 #include "ui/app_icon.h"
 #include "ui/home_page.h"
 #include "ui/hyperlink_label.h"
+#include "ui/version_texts.h"
 #include "ui/widget_helpers.h"
 
 namespace {
@@ -66,7 +67,7 @@ TFormAbout::TFormAbout(QWidget* owner)
   QFont bold = Label1->font();
   bold.setBold(true);
   Label1->setFont(bold);
-  Label2 = Named(new QLabel(QStringLiteral("(Ver 2.1)"), this), "Label2");
+  Label2 = Named(new QLabel(QString::fromLatin1(kAboutVersion), this), "Label2");
 
   Label5 = Named(new QLabel(QStringLiteral("主页:"), this), "Label5");
   LinkHomePage = Named(new HyperlinkLabel(QString::fromLatin1(kHomePageUrl),

@@ -1,8 +1,9 @@
 #include "ui/guarded.h"
 
+#include "ui/version_texts.h"
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
   setApplicationName(QStringLiteral("Tessarine"));
-  setApplicationVersion(QStringLiteral("2.0"));
+  setApplicationVersion(QString::fromLatin1(kApplicationVersion));
 }
 
 bool TApplication::notify(QObject* receiver, QEvent* event) {

@@ -13,6 +13,7 @@
 
 #include "engine/errors.h"
 #include "ui/widget_helpers.h"
+#include "ui/version_texts.h"
 
 namespace {
 
@@ -58,7 +59,7 @@ void Present(const BoxRequest& request) {
 
 }  // namespace
 
-QString ApplicationTitle() { return QStringLiteral("Tessarine V2.0"); }
+QString ApplicationTitle() { return QString::fromLatin1(kApplicationTitle); }
 
 BoxPresenter SetBoxPresenter(BoxPresenter presenter) {
   BoxPresenter previous = CurrentPresenter();
