@@ -181,7 +181,8 @@ bool JpegImage::DrawFast(RasterCanvas& canvas, const Rect& rect) {
       PlanStretch(rect, target.Width(), target.Height(), encoded_->Width, encoded_->Height);
   FastDraw draw;
   try {
-    DrawJpegFast(*encoded_->Bytes, settings_, plan, target, options_, draw, last_draw_);
+    if (!DrawJpegFast(*encoded_->Bytes, settings_, plan, target, options_, draw, last_draw_))
+      return false;  // its check turned the fast road off
   } catch (const TessarineError&) {
     failed_draw_ = draw.Started ? FailedDraw{draw.Width, draw.Height} : FailedDraw{};
     throw;

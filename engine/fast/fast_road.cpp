@@ -9,6 +9,7 @@
 #include "engine/fast/block_filter.h"
 #include "engine/fast/dither_pipe.h"
 #include "engine/fast/entropy_index.h"
+#include "engine/fast/fast_road_check.h"
 #include "engine/fast/grey_dither.h"
 #include "engine/fast/split_draw.h"
 #include "engine/fast/stream_rows.h"
@@ -23,6 +24,10 @@ static_assert(TESSARINE_TESTED_LIBJPEG_TURBO,
 
 namespace {
 
+// Thrown where the check of the picture's layout turns the fast road off, before anything
+// is drawn.
+struct FastRoadOff {};
+
 // What one draw did on the calling thread.
 struct Attempt {
   BlockFilter filter;
@@ -35,10 +40,11 @@ struct Attempt {
 void StreamWith(Decompressor& jpeg, std::span<const std::uint8_t> bytes,
                 const JpegSettings& settings, const Job& job, const EngineOptions& options,
                 EntropyIndex& index, GreyDither& dither, DitherPipe& pipe, SplitDraw* split,
-                FastDraw& draw, Attempt& attempt) {
+                bool checked, FastDraw& draw, Attempt& attempt) {
   if (setjmp(jpeg.err.jump)) ThrowCodecFailure(jpeg.err);
   jpeg_decompress_struct& info = jpeg.info;
   const DecodeOutput output = OpenDecoder(jpeg, bytes, settings, job.feed);
+  if (checked && !LayoutPassesCheck(LayoutOf(info), info.progressive_mode)) throw FastRoadOff{};
   // Grey output dithered by the library's rule is dithered here instead (DitherRow).
   const bool own_dither = info.quantize_colors && info.out_color_space == JCS_GRAYSCALE &&
                           info.dither_mode == JDITHER_FS && info.desired_number_of_colors >= 2 &&
@@ -107,13 +113,14 @@ void StreamWith(Decompressor& jpeg, std::span<const std::uint8_t> bytes,
 // the library did not warn on this thread.
 bool DrawOnce(std::span<const std::uint8_t> bytes, const JpegSettings& settings, const Job& job,
               const EngineOptions& options, EntropyIndex& index, GreyDither& dither,
-              SplitDraw* split, FastDraw& draw, Attempt& attempt) {
+              SplitDraw* split, bool checked, FastDraw& draw, Attempt& attempt) {
   draw = {};
   attempt = {};
   attempt.filter.skipped = &attempt.counts.BlocksSkipped;
   Decompressor jpeg;
   DitherPipe pipe;  // after jpeg: its worker ends before the library object goes
-  StreamWith(jpeg, bytes, settings, job, options, index, dither, pipe, split, draw, attempt);
+  StreamWith(jpeg, bytes, settings, job, options, index, dither, pipe, split, checked, draw,
+             attempt);
   return jpeg.err.num_warnings == 0;
 }
 
@@ -166,9 +173,15 @@ DrawReport Report(const Attempt& attempt, const RowCounts* helper, bool redrawn)
 
 }  // namespace
 
-void DrawJpegFast(std::span<const std::uint8_t> bytes, const JpegSettings& settings,
+bool DrawJpegFast(std::span<const std::uint8_t> bytes, const JpegSettings& settings,
                   const StretchPlan& plan, Raster& target, const EngineOptions& options,
                   FastDraw& draw, DrawReport& report) {
+  return DrawFast(bytes, settings, plan, target, options, draw, report, true);
+}
+
+bool DrawFast(std::span<const std::uint8_t> bytes, const JpegSettings& settings,
+              const StretchPlan& plan, Raster& target, const EngineOptions& options,
+              FastDraw& draw, DrawReport& report, bool checked) {
   std::vector<std::uint8_t*> target_rows;
   if (!plan.Empty()) {
     target_rows.reserve(plan.Rows.size());
@@ -198,7 +211,11 @@ void DrawJpegFast(std::span<const std::uint8_t> bytes, const JpegSettings& setti
   {
     SplitDraw split;
     try {
-      first.warned = !DrawOnce(bytes, settings, job, options, index, *dither, &split, draw, attempt);
+      first.warned =
+          !DrawOnce(bytes, settings, job, options, index, *dither, &split, checked, draw, attempt);
+    } catch (const FastRoadOff&) {
+      draw = {};
+      return false;
     } catch (...) {
       error = std::current_exception();
       first.raised = true;
@@ -211,7 +228,7 @@ void DrawJpegFast(std::span<const std::uint8_t> bytes, const JpegSettings& setti
   switch (Judge(first)) {
     case Verdict::kKeep:
       report = Report(attempt, first.split ? &helper_counts : nullptr, false);
-      return;
+      return true;
     case Verdict::kRaise:
       report = Report(attempt, nullptr, false);
       std::rethrow_exception(error);
@@ -220,11 +237,7 @@ void DrawJpegFast(std::span<const std::uint8_t> bytes, const JpegSettings& setti
   }
   job.own_entropy = false;
   report = Report({}, nullptr, true);
-  DrawOnce(bytes, settings, job, options, index, *dither, nullptr, draw, attempt);
+  DrawOnce(bytes, settings, job, options, index, *dither, nullptr, false, draw, attempt);
   report = Report(attempt, nullptr, true);
-}
-
-bool FastRoadUsable() {
-  static const bool usable = FastRoadCheck().empty();
-  return usable;
+  return true;
 }

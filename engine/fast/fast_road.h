@@ -18,11 +18,14 @@
 #include "engine/raster.h"
 #include "engine/stretch.h"
 
-// True when the fast road may draw in this process. At the first call it draws a few small
-// pictures, one in each layout it treats on its own, through both roads, one thread and
-// two; any difference turns it off for the rest of the process.
+// True while the fast road may draw in this process: no check has found it drawing otherwise
+// than the plain road. Each layout it treats apart (grey, 4:4:4, 4:2:2, 4:2:0, 4:4:0, 4:1:1,
+// four components, any other; sequential or progressive) is checked the first time the fast
+// road meets it: small pictures of that layout, made by the library's encoder from a fixed
+// pattern, are drawn through both roads, on one thread and with helper threads. Any
+// difference turns the fast road off for the rest of the process.
 bool FastRoadUsable();
-// That check itself: what differed (empty when nothing did).
+// Every layout's check at once (for the tests): what differed, empty when nothing did.
 std::vector<std::string> FastRoadCheck();
 
 // How far a fast draw got: once the decoder has started, the size its picture has.
@@ -35,7 +38,8 @@ struct FastDraw {
 // Draws the picture in bytes into target by plan, a plan made for the picture's full size
 // (JpegSettings::ScaleShift 0, OutputFormat rf24Bit). target is a 24-bit raster, or has no
 // store when plan is empty; the whole picture is decoded either way. Throws what DecodeJpeg
-// throws; draw tells how far it got, report what it did.
-void DrawJpegFast(std::span<const std::uint8_t> bytes, const JpegSettings& settings,
+// throws; draw tells how far it got, report what it did. False, with nothing drawn, when the
+// check of the picture's layout turns the fast road off: the plain road must draw it.
+bool DrawJpegFast(std::span<const std::uint8_t> bytes, const JpegSettings& settings,
                   const StretchPlan& plan, Raster& target, const EngineOptions& options,
                   FastDraw& draw, DrawReport& report);
