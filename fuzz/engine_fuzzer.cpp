@@ -36,7 +36,7 @@ void WriteFile(const std::string& path, const std::uint8_t* data, std::size_t si
 
 void DrawInMemory(const std::uint8_t* data, std::size_t size, int width, int height) {
   // Every other in-memory input takes the roads not taken by MakeThumbnail: the 8-bit
-  // output of a shallow display, and the plain full decode instead of the streamed one.
+  // output of a shallow display, and the plain road instead of the fast one.
   const bool other_roads = size % 4 == 2;
   JpegImage image;
   if (other_roads) {
