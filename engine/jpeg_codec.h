@@ -25,7 +25,7 @@ JpegHeader ReadJpegHeader(std::span<const std::uint8_t> bytes);
 // stays as far as it got.
 bool DecodeJpeg(std::span<const std::uint8_t> bytes, const JpegSettings& settings, Raster& out);
 
-// Shared with the streamed draw (jpeg_stream.cpp), which must decode exactly as DecodeJpeg.
+// Shared with the fast road (engine/fast/), which must decode exactly as DecodeJpeg.
 struct jpeg_decompress_struct;
 struct DecodeOutput {
   RasterFormat Format = rf24Bit;  // rf8Bit: one colour index per pixel through a colour map
