@@ -4,10 +4,10 @@
 #include <QLabel>
 #include <QPainter>
 #include <QTimer>
-#include <algorithm>
 #include <cstring>
 #include <exception>
 
+#include "engine/preview_picture.h"
 #include "ui/guarded.h"
 
 namespace {
@@ -109,30 +109,17 @@ void PreviewImage::paintEvent(QPaintEvent*) {
                     cached_);
 }
 
-int ReductionFactor(int width, int height, int box_width, int box_height) {
-  // A box squeezed to nothing counts as one pixel instead of dividing by zero.
-  const int factor = width >= height ? width / std::max(box_width, 1)
-                                     : height / std::max(box_height, 1);
-  return factor == 0 ? 1 : factor;
-}
-
 void PreviewFile(PreviewImage& image, QLabel& label, int box_width, int box_height,
                  const QString& file) {
   if (file.isEmpty()) return;
-  auto picture = std::make_unique<JpegImage>();
-  picture->LoadFile(QFile::encodeName(file).toStdString());
-  const int width = picture->Width(), height = picture->Height();
-  label.setText(QStringLiteral("尺寸:") + QString::number(width) + 'x' + QString::number(height));
-  if (box_width >= width && box_height >= height) {
-    image.ShowJpeg(std::move(picture));
-    return;
-  }
-  const int factor = ReductionFactor(width, height, box_width, box_height);
-  const int reduced_width = width / factor, reduced_height = height / factor;
-  Raster reduced;
-  reduced.SetWidth(reduced_width);
-  reduced.SetHeight(reduced_height);
-  reduced.SetFormat(rf24Bit);
-  reduced.Canvas().DrawScaled(Rect{0, 0, reduced_width, reduced_height}, *picture);
-  image.ShowRaster(reduced);
+  PreviewPicture preview = MakePreview(
+      QFile::encodeName(file).toStdString(), box_width, box_height, EngineOptions{},
+      [&label](int width, int height) {
+        label.setText(QStringLiteral("尺寸:") + QString::number(width) + 'x' +
+                      QString::number(height));
+      });
+  if (preview.Unscaled)
+    image.ShowJpeg(std::move(preview.Unscaled));
+  else
+    image.ShowRaster(*preview.Reduced);
 }

@@ -56,10 +56,8 @@ class PreviewImage : public QWidget {
 // anything else. An empty file shows nothing new. Otherwise
 // the file is loaded (its errors leave label and picture unchanged), the label reads
 // "尺寸:" W "x" H, and the picture is shown unscaled when it fits the box, else reduced by the
-// whole-number factor of its longer side.
+// whole-number factor of its longer side (MakePreview, on the engine's default road; a
+// decoding error of the reduced picture leaves with the label already set).
 void PreviewFile(PreviewImage& image, QLabel& label, int box_width, int box_height,
                  const QString& file);
 
-// The reduction factor of a W x H picture in a box: of the longer side (the width when they
-// are equal), truncating, at least 1.
-int ReductionFactor(int width, int height, int box_width, int box_height);
