@@ -1,9 +1,14 @@
-// tessarine-bench: runs MakeThumbnail over JPEG files as the batch does and times it.
+// tessarine-bench: runs MakeThumbnail over JPEG files as the batch does and times it, or
+// with --preview what the file list's selection change shows for each file.
 //   tessarine-bench [--percent N | --height N | --width N | --custom WxH | --box WxH]
 //                   [--out DIR] [--reference] [--repeat N] SOURCE...
+//   tessarine-bench --preview WxH [--reference] [--repeat N] SOURCE...
 // Prints the log lines of the first round as they come, "error: <file>: <message>" for a
 // file that raises (the run goes on), then one summary line whose wall time is the median
-// round's.
+// round's. A preview prints, per source, "preview: <source> <W>x<H> e=<E> shown=<w>x<h>
+// pixels=<sha256> ms=<milliseconds>": the picture's size, its reduction factor, the shown
+// picture's size and the SHA-256 of its pixels (rows top-down, blue, green, red, no padding),
+// and the source's median time over the rounds.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -15,9 +20,11 @@
 #include <string>
 #include <vector>
 
+#include "bench/sha256.h"
 #include "bench/source_list.h"
 #include "engine/jpeg_codec.h"
 #include "engine/jpeg_image.h"
+#include "engine/preview_picture.h"
 #include "engine/size_rules.h"
 #include "engine/thumbnail_writer.h"
 
@@ -27,7 +34,8 @@ namespace {
 
 const char kUsage[] =
     "usage: tessarine-bench [--percent N | --height N | --width N | --custom WxH | --box WxH]\n"
-    "                       [--out DIR] [--reference] [--repeat N] SOURCE...\n";
+    "                       [--out DIR] [--reference] [--repeat N] SOURCE...\n"
+    "       tessarine-bench --preview WxH [--reference] [--repeat N] SOURCE...\n";
 
 [[noreturn]] void Usage(const std::string& problem) {
   std::cerr << "tessarine-bench: " << problem << "\n" << kUsage;
@@ -54,6 +62,7 @@ void Pair(const std::string& text, const std::string& option, ThumbnailParams& p
 
 struct Options {
   ThumbnailParams params{tmPercent, 50, 0, 0};
+  bool preview = false;  // params.Width and Height are then the preview box
   std::string out;
   bool reference = false;
   int repeat = 1;
@@ -77,6 +86,9 @@ Options Parse(int argc, char** argv) {
     } else if (arg == "--custom" || arg == "--box") {
       options.params = {arg == "--custom" ? tmCustom : tmMaxBox, 0, 0, 0};
       Pair(value(), arg, options.params);
+    } else if (arg == "--preview") {
+      options.preview = true;
+      Pair(value(), arg, options.params);
     } else if (arg == "--out") {
       options.out = value();
     } else if (arg == "--reference") {
@@ -93,6 +105,7 @@ Options Parse(int argc, char** argv) {
     }
   }
   if (options.sources.empty()) Usage("no SOURCE given");
+  if (options.preview && !options.out.empty()) Usage("--preview writes no files: no --out");
   return options;
 }
 
@@ -190,6 +203,79 @@ Round RunRound(const std::vector<std::string>& files, const std::vector<double>&
   return round;
 }
 
+// The shown picture's pixels as blue, green, red, rows top-down, no padding.
+std::string PixelsSha256(const Raster& picture) {
+  Sha256 hash;
+  if (!picture.HasStore()) return hash.HexDigest();
+  const int width = picture.Width();
+  std::vector<std::uint8_t> row(static_cast<std::size_t>(width) * 3);
+  const std::vector<RgbColour>& table = picture.ColorTable();
+  for (int r = 0; r < picture.Height(); ++r) {
+    const std::uint8_t* source = picture.RowAddress(r);
+    if (picture.BitsPerPixel() == 24) {
+      std::copy(source, source + row.size(), row.begin());
+    } else {
+      for (int x = 0; x < width; ++x) {
+        const RgbColour colour = source[x] < table.size() ? table[source[x]] : RgbColour{};
+        row[3 * x] = colour.Blue;
+        row[3 * x + 1] = colour.Green;
+        row[3 * x + 2] = colour.Red;
+      }
+    }
+    hash.Add(row.data(), row.size());
+  }
+  return hash.HexDigest();
+}
+
+// What one preview showed, for its line.
+struct PreviewLine {
+  std::string text;  // "preview: ..." without the time, or "error: ..."
+  bool shown = false;
+  std::vector<double> ms;  // one per round
+};
+
+// One pass over the files as the selection change goes through them: MakePreview each, and
+// for a picture that fits its decode, which the window does at the first paint. The pixels
+// are hashed outside the time, in the first round only.
+Round PreviewRound(const std::vector<std::string>& files, const std::vector<double>& mpix,
+                   const ThumbnailParams& box, const EngineOptions& engine,
+                   std::vector<PreviewLine>& lines) {
+  Round round;
+  const bool first = lines.empty();
+  if (first) lines.resize(files.size());
+  const auto start = std::chrono::steady_clock::now();
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    const auto begin = std::chrono::steady_clock::now();
+    try {
+      PreviewPicture preview = MakePreview(files[i], box.Width, box.Height, engine, nullptr);
+      const Raster& shown = preview.Unscaled ? preview.Unscaled->DecodedRaster() : *preview.Reduced;
+      lines[i].ms.push_back(std::chrono::duration<double, std::milli>(
+                                std::chrono::steady_clock::now() - begin).count());
+      ++round.made;
+      round.src_mpix += mpix[i];
+      if (first) {
+        lines[i].shown = true;
+        lines[i].text = "preview: " + files[i] + " " + std::to_string(preview.Width) + "x" +
+                        std::to_string(preview.Height) + " e=" + std::to_string(preview.Factor) +
+                        " shown=" + std::to_string(shown.Width()) + "x" +
+                        std::to_string(shown.Height()) + " pixels=" + PixelsSha256(shown);
+      }
+    } catch (const std::exception& e) {
+      ++round.errors;
+      if (first) lines[i].text = "error: " + files[i] + ": " + e.what();
+    }
+  }
+  round.wall_ms =
+      std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+  return round;
+}
+
+double Median(std::vector<double> values) {
+  if (values.empty()) return 0;
+  std::sort(values.begin(), values.end());
+  return values[values.size() / 2];
+}
+
 // The process's own peak resident memory (VmHWM). getrusage's maximum would not do: it
 // survives exec, so a bench started from a large process reported that process's memory.
 double PeakRssMb() {
@@ -201,6 +287,19 @@ double PeakRssMb() {
   return 0;
 }
 
+// The summary line, of the median round.
+int PrintSummary(std::size_t files, std::vector<Round> rounds) {
+  std::sort(rounds.begin(), rounds.end(),
+            [](const Round& a, const Round& b) { return a.wall_ms < b.wall_ms; });
+  const Round& median = rounds[rounds.size() / 2];
+  std::printf("files=%zu made=%d refused=%d errors=%d src_mpix=%.3f wall_ms=%.1f "
+              "mpix_per_s=%.2f peak_rss_mb=%.1f\n",
+              files, median.made, median.refused, median.errors, median.src_mpix,
+              median.wall_ms, median.wall_ms > 0 ? median.src_mpix * 1000 / median.wall_ms : 0.0,
+              PeakRssMb());
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -208,6 +307,22 @@ int main(int argc, char** argv) {
   EngineOptions engine;
   if (options.reference) engine.Road = EngineRoad::kPlain;
   const std::vector<std::string> files = ListSources(options.sources);
+
+  std::vector<double> mpix;
+  for (const std::string& file : files) mpix.push_back(SourceMegapixels(file));
+  std::vector<Round> rounds;
+  if (options.preview) {
+    std::vector<PreviewLine> lines;
+    for (int r = 0; r < options.repeat; ++r)
+      rounds.push_back(PreviewRound(files, mpix, options.params, engine, lines));
+    for (const PreviewLine& line : lines) {
+      if (line.shown)
+        std::printf("%s ms=%.1f\n", line.text.c_str(), Median(line.ms));
+      else
+        std::printf("%s\n", line.text.c_str());
+    }
+    return PrintSummary(files.size(), rounds);
+  }
 
   std::optional<TempFolder> temp;
   std::string out_dir = options.out;
@@ -219,19 +334,7 @@ int main(int argc, char** argv) {
     fs::create_directories(out_dir, error);
     if (error) Usage("cannot make " + out_dir + ": " + error.message());
   }
-  std::vector<double> mpix;
-  for (const std::string& file : files) mpix.push_back(SourceMegapixels(file));
-
-  std::vector<Round> rounds;
   for (int r = 0; r < options.repeat; ++r)
     rounds.push_back(RunRound(files, mpix, out_dir, options.params, engine, r == 0));
-  std::sort(rounds.begin(), rounds.end(),
-            [](const Round& a, const Round& b) { return a.wall_ms < b.wall_ms; });
-  const Round& median = rounds[rounds.size() / 2];
-  std::printf("files=%zu made=%d refused=%d errors=%d src_mpix=%.3f wall_ms=%.1f "
-              "mpix_per_s=%.2f peak_rss_mb=%.1f\n",
-              files.size(), median.made, median.refused, median.errors, median.src_mpix,
-              median.wall_ms, median.wall_ms > 0 ? median.src_mpix * 1000 / median.wall_ms : 0.0,
-              PeakRssMb());
-  return 0;
+  return PrintSummary(files.size(), rounds);
 }
