@@ -11,6 +11,7 @@
 #include <functional>
 
 #include "app/form_main.h"
+#include "engine/preview_picture.h"
 #include "tests/qt_print.h"
 #include "tests/ui/browse_fixture.h"
 #include "ui/file_list_box.h"
@@ -70,6 +71,44 @@ TEST_F(PreviewChooserWindowTest, SelectingAFileShowsItsSizeAndItsPicture) {
   list->Reread();  // the list empties its selection: the preview keeps its picture
   EXPECT_EQ(label->text(), "尺寸:1800x1200");
   EXPECT_EQ(image->PictureWidth(), 1800 / factor);
+  EXPECT_TRUE(boxes.Texts().isEmpty());
+}
+
+// A photo reduced for the preview comes by the engine's default road: what the window paints
+// is the plain road's picture (full decode, then the stretch), pixel for pixel.
+TEST_F(PreviewChooserWindowTest, ALargePhotoShowsThePlainRoadsPicture) {
+  const QString photo = Desktop() + "/jd-large_image.jpg";
+  ASSERT_TRUE(QFile::copy(TESSARINE_TEST_DATA_DIR "/jpeg/jd-large_image.jpg", photo));
+  ScopedBoxCapture boxes;
+  TFormMain form;
+  form.show();
+  auto* image = form.findChild<PreviewImage*>("Image1");
+  form.findChild<FileListBox*>("FileListBox1")->SelectName("jd-large_image.jpg");
+  EXPECT_EQ(form.findChild<QLabel*>("LabFile")->text(), "尺寸:2268x1512");
+
+  const qreal ratio = image->devicePixelRatioF();
+  const PreviewPicture plain =
+      MakePreview(QFile::encodeName(photo).toStdString(), int(image->width() * ratio),
+                  int(image->height() * ratio), {EngineRoad::kPlain}, nullptr);
+  ASSERT_TRUE(plain.Reduced);
+  const Raster& expected = *plain.Reduced;
+  ASSERT_EQ(image->PictureWidth(), expected.Width());
+  ASSERT_EQ(image->PictureHeight(), expected.Height());
+  const QImage shot = image->grab().toImage().convertToFormat(QImage::Format_RGB32);
+  const int left = PreviewImage::CentredOffset(shot.width(), expected.Width());
+  const int top = PreviewImage::CentredOffset(shot.height(), expected.Height());
+  int compared = 0;
+  for (int y = std::max(0, -top); y < expected.Height() && top + y < shot.height(); ++y) {
+    const std::uint8_t* row = expected.RowAddress(y);
+    for (int x = std::max(0, -left); x < expected.Width() && left + x < shot.width(); ++x) {
+      const QRgb pixel = shot.pixel(left + x, top + y);
+      ASSERT_EQ(qBlue(pixel), row[3 * x]) << x << "," << y;
+      ASSERT_EQ(qGreen(pixel), row[3 * x + 1]) << x << "," << y;
+      ASSERT_EQ(qRed(pixel), row[3 * x + 2]) << x << "," << y;
+      ++compared;
+    }
+  }
+  EXPECT_GT(compared, expected.Width() * expected.Height() / 2);
   EXPECT_TRUE(boxes.Texts().isEmpty());
 }
 
