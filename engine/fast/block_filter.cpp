@@ -84,6 +84,25 @@ bool FilterBlocks(jpeg_decompress_struct& info, const Job& job, BlockFilter& f) 
   return true;
 }
 
+const std::uint8_t* McuColumnsKept(jpeg_decompress_struct& info, const BlockFilter& f) {
+  if (!f.interleaved || f.cols[0] == nullptr || info.comps_in_scan != info.num_components)
+    return nullptr;
+  auto* kept = static_cast<std::uint8_t*>(info.mem->alloc_small(
+      reinterpret_cast<j_common_ptr>(&info), JPOOL_IMAGE, info.MCUs_per_row));
+  for (JDIMENSION x = 0; x < info.MCUs_per_row; ++x) {
+    kept[x] = 0;
+    for (int ci = 0; ci < info.comps_in_scan && !kept[x]; ++ci) {
+      const jpeg_component_info& comp = *info.cur_comp_info[ci];
+      const std::uint8_t* cols = f.cols[comp.component_index];
+      for (int i = 0; i < comp.MCU_width; ++i) {
+        const JDIMENSION col = x * static_cast<JDIMENSION>(comp.MCU_width) + static_cast<JDIMENSION>(i);
+        if (col < comp.width_in_blocks && cols[col]) kept[x] = 1;
+      }
+    }
+  }
+  return kept;
+}
+
 double LumaShareKept(const jpeg_decompress_struct& info, const BlockFilter& f) {
   if (f.rows[0] == nullptr) return 1;
   const jpeg_component_info& luma = info.comp_info[0];

@@ -34,5 +34,11 @@ struct BlockFilter {
 // neighbours). Anything else keeps the library's IDCT for every block; false then.
 bool FilterBlocks(jpeg_decompress_struct& info, const Job& job, BlockFilter& f);
 
+// For a filter in place on a picture whose one scan holds every component: one flag per
+// MCU column, set where the filter keeps a block of some component (allocated in the
+// image's pool). The entropy decoder may pass over the other MCUs without storing their
+// coefficients. Null when there is no such filter.
+const std::uint8_t* McuColumnsKept(jpeg_decompress_struct& info, const BlockFilter& f);
+
 // The share of the picture's luma blocks the filter keeps, 0..1 (1 without a filter).
 double LumaShareKept(const jpeg_decompress_struct& info, const BlockFilter& f);

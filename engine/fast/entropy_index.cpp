@@ -39,6 +39,13 @@ struct IndexedDecoder {
   McuStart state;
   std::size_t next_mcu;   // the MCU the library asks for next
   std::size_t state_mcu;  // the MCU `state` stands at
+  // One flag per MCU column, null for all: the MCUs of the other columns are passed over,
+  // their blocks left as the library zeroed them, for no sample of theirs is used.
+  const std::uint8_t* columns_kept;
+  std::size_t mcus_per_row;
+  bool Kept(std::size_t mcu) const {
+    return columns_kept == nullptr || columns_kept[mcu % mcus_per_row] != 0;
+  }
 };
 
 void StartPass(j_decompress_ptr) {}
@@ -49,7 +56,9 @@ boolean DecodeIndexed(j_decompress_ptr info, JBLOCKROW* blocks) {
   if (blocks == nullptr) return TRUE;
   if (d.state_mcu != mcu) d.state = d.index->Seek(mcu);
   // The index took this data, so it decodes; a failure would be a bad code all the same.
-  if (!d.index->DecodeMcu<true>(d.state, blocks)) WARNMS(info, JWRN_HUFF_BAD_CODE);
+  const bool ok = d.Kept(mcu) ? d.index->DecodeMcu<true>(d.state, blocks)
+                              : d.index->DecodeMcu<false>(d.state, nullptr);
+  if (!ok) WARNMS(info, JWRN_HUFF_BAD_CODE);
   d.state_mcu = mcu + 1;
   return TRUE;
 }
@@ -66,8 +75,8 @@ boolean DecodeInOrder(j_decompress_ptr info, JBLOCKROW* blocks) {
   if ((blocks == nullptr && mcu < last) || d.index->Failed()) return TRUE;
   bool ok = true;
   for (; ok && d.state_mcu < mcu; ++d.state_mcu) ok = d.index->DecodeMcu<false>(d.state, nullptr);
-  ok = ok && (blocks != nullptr ? d.index->DecodeMcu<true>(d.state, blocks)
-                                : d.index->DecodeMcu<false>(d.state, nullptr));
+  ok = ok && (blocks != nullptr && d.Kept(mcu) ? d.index->DecodeMcu<true>(d.state, blocks)
+                                               : d.index->DecodeMcu<false>(d.state, nullptr));
   d.state_mcu = mcu + 1;
   const std::uint8_t* marker = ok && mcu == last ? d.index->MarkerAfter(d.state) : nullptr;
   if (ok && mcu < last) return TRUE;
@@ -107,6 +116,17 @@ bool EntropyIndex::DecodeMcu(McuStart& start, JBLOCKROW* blocks) const {
     const HuffmanDecodeTable& ac = *ac_table_[b];
     for (int k = 1; k < 64;) {
       if (r.at.count < 32) r.Fill();
+      if constexpr (!kStore) {
+        // Several coefficients at once, when none of them can end the block early.
+        const unsigned run = ac.skip_ac[r.Peek(kSkipBits)];
+        const int advanced = (run >> 4) & 127;
+        if (run != 0 && k + advanced < 64) {
+          r.Skip(static_cast<int>(run & 15));
+          k += advanced;
+          if (run & (1u << 11)) break;
+          continue;
+        }
+      }
       const std::int32_t entry = ac.fast_ac[r.Peek(kLookBits)];
       if (entry != 0) {
         r.Skip(entry & 0xFF);
@@ -356,21 +376,23 @@ EntropyIndex::Joining EntropyIndex::Join(Speculation& second, std::size_t m,
   return marker_ != nullptr ? Joining::kJoined : Joining::kNoMarkerAfter;
 }
 
-void EntropyIndex::Install(jpeg_decompress_struct& info) const {
+void EntropyIndex::Install(jpeg_decompress_struct& info,
+                           const std::uint8_t* columns_kept) const {
   if (built_) {
-    InstallDecoder(info, DecodeIndexed, rows_.front());
+    InstallDecoder(info, DecodeIndexed, rows_.front(), columns_kept);
     info.src->next_input_byte = marker_;
     info.src->bytes_in_buffer = static_cast<std::size_t>(data_end_ - marker_);
   } else {
     McuStart start;
     start.at.next = base_;
-    InstallDecoder(info, DecodeInOrder, start);
+    InstallDecoder(info, DecodeInOrder, start, columns_kept);
   }
 }
 
 void EntropyIndex::InstallDecoder(jpeg_decompress_struct& info,
                                   boolean (*decode)(j_decompress_ptr, JBLOCKROW*),
-                                  const McuStart& start) const {
+                                  const McuStart& start,
+                                  const std::uint8_t* columns_kept) const {
   void* place = info.mem->alloc_small(reinterpret_cast<j_common_ptr>(&info), JPOOL_IMAGE,
                                       sizeof(IndexedDecoder));
   auto* d = new (place) IndexedDecoder{};
@@ -381,6 +403,8 @@ void EntropyIndex::InstallDecoder(jpeg_decompress_struct& info,
   d->state = start;
   d->next_mcu = 0;
   d->state_mcu = 0;
+  d->columns_kept = columns_kept;
+  d->mcus_per_row = mcus_per_row_;
   info.entropy = &d->pub;
 }
 

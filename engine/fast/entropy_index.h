@@ -47,8 +47,9 @@ class EntropyIndex {
   // of the same bytes, likewise just started. Built, it leaves the source at the marker after
   // the data. Only prepared, it decodes in order and checks the data as it goes; data that
   // Build would not have taken marks the index as failed, and the picture must then be
-  // decoded again by the library's own decoder.
-  void Install(jpeg_decompress_struct& info) const;
+  // decoded again by the library's own decoder. With columns_kept (one flag per MCU
+  // column, BlockFilter's McuColumnsKept), MCUs of the other columns are only passed over.
+  void Install(jpeg_decompress_struct& info, const std::uint8_t* columns_kept = nullptr) const;
 
   bool Built() const { return built_; }
   bool Prepared() const { return prepared_; }
@@ -87,7 +88,7 @@ class EntropyIndex {
   const std::uint8_t* MarkerAfter(std::uint64_t bit) const;
   void InstallDecoder(jpeg_decompress_struct& info,
                       boolean (*decode)(j_decompress_ptr, JBLOCKROW*),
-                      const McuStart& start) const;
+                      const McuStart& start, const std::uint8_t* columns_kept) const;
 
   bool prepared_ = false;
   bool built_ = false;

@@ -3,6 +3,7 @@
 bool HuffmanDecodeTable::Make(const JHUFF_TBL& table, bool ac) {
   std::memset(look, 0, sizeof look);
   std::memset(fast_ac, 0, sizeof fast_ac);
+  std::memset(skip_ac, 0, sizeof skip_ac);
   std::memcpy(symbols, table.huffval, sizeof symbols);
   int p = 0;
   std::int32_t code = 0;
@@ -34,6 +35,23 @@ bool HuffmanDecodeTable::Make(const JHUFF_TBL& table, bool ac) {
             static_cast<std::uint32_t>(Extend(extra, size)) << 16 |
             static_cast<std::uint32_t>(run << 8 | (length + size)));
       }
+    }
+    constexpr unsigned kMask = (1u << kSkipBits) - 1;
+    for (unsigned window = 0; window <= kMask; ++window) {
+      int used = 0, advanced = 0;
+      bool ended = false;
+      while (used < kSkipBits) {
+        const int entry = look[((window << used) & kMask) >> (kSkipBits - kLookBits)];
+        const int length = entry >> 8, run = (entry >> 4) & 15, size = entry & 15;
+        if (entry == 0 || used + length + size > kSkipBits || (size == 0 && run == 15)) break;
+        used += length + size;
+        if (size == 0) {
+          ended = true;
+          break;
+        }
+        advanced += run + 1;
+      }
+      if (used > 0) skip_ac[window] = static_cast<std::uint16_t>(used | advanced << 4 | ended << 11);
     }
   }
   return true;

@@ -19,6 +19,8 @@ struct BitPosition {
 };
 
 inline constexpr int kLookBits = 11;
+// Passing over AC data looks at this many bits at once (HuffmanDecodeTable::skip_ac).
+inline constexpr int kSkipBits = 13;
 inline constexpr int kEndOfBlock = 0xFF;  // the run of a fast AC entry that ends the block
 
 // Coefficient order in the data (zigzag) to order in the block.
@@ -86,6 +88,11 @@ struct HuffmanDecodeTable {
   // AC only, where code and extra bits fit in kLookBits: value << 16 | run << 8 | bits
   // used, with run kEndOfBlock for an end of block; else 0.
   std::int32_t fast_ac[1 << kLookBits];
+  // AC only, for passing over data: by the next kSkipBits bits, the run of whole
+  // coefficients (code and extra bits) they hold, stopping before a ZRL, after an end of
+  // block or at the first one that does not fit: bits used | positions advanced << 4 |
+  // ended by an end of block << 11; 0 when not even one fits.
+  std::uint16_t skip_ac[1 << kSkipBits];
   std::int32_t max_code[18];  // the largest code of each length, -1 when none
   int value_offset[18];
   std::uint8_t symbols[256];

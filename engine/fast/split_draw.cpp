@@ -27,8 +27,9 @@ void StreamFrom(Decompressor& jpeg, std::span<const std::uint8_t> bytes,
   jpeg_start_decompress(&info);
   JSAMPARRAY scratch = ScratchRow(info);
   filter.skipped = &counts.BlocksSkipped;
-  FilterBlocks(info, job, filter);
-  if (job.own_entropy && job.index->Prepared()) job.index->Install(info);
+  const bool filtered = FilterBlocks(info, job, filter);
+  if (job.own_entropy && job.index->Prepared())
+    job.index->Install(info, filtered ? McuColumnsKept(info, filter) : nullptr);
   counts.Skipped += static_cast<int>(jpeg_skip_scanlines(&info, static_cast<JDIMENSION>(cut)));
   DrawPicks(info, job, output.Cmyk ? RowKind::kCmyk : RowKind::kBgr, true, scratch, counts, cut,
             static_cast<int>(info.output_height));
