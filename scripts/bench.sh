@@ -10,15 +10,20 @@
 # pipeline's three processes may run side by side, so its wall time can be below its CPU.
 # Then djpeg's decode alone (full size, and scaled 1/8) on the same scale, the peak memory
 # of one reduction of each photo, and with --batch N a run of N thumbnails whose peak memory
-# is set beside that of one round.
+# is set beside that of one round. Last, the preview of each photo (tessarine-bench --preview)
+# in the window's box at 100 % and at 200 %, by default and by --reference: the median times
+# the benchmark measures inside its process, their ratio (geometric mean), whether both
+# showed the same pixels, and the peak memory of one preview beside the file and the shown
+# raster. --previews-only skips the thumbnail tables.
 #
-# Usage: scripts/bench.sh [--rounds N] [--batch N] [--build DIR] [FOLDER]
+# Usage: scripts/bench.sh [--rounds N] [--batch N] [--build DIR] [--previews-only] [FOLDER]
 #   FOLDER defaults to ../shared/corpus/dev/large beside the repository; DIR to build/.
 set -euo pipefail
 
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 rounds=5
 batch=0
+previews_only=0
 build="$top/build"
 folder="$top/../shared/corpus/dev/large"
 while (($#)); do
@@ -26,7 +31,8 @@ while (($#)); do
     --rounds) rounds=$2; shift 2 ;;
     --batch) batch=$2; shift 2 ;;
     --build) build=$2; shift 2 ;;
-    -h|--help) sed -n '2,15p' "$0"; exit 0 ;;
+    --previews-only) previews_only=1; shift ;;
+    -h|--help) sed -n '2,20p' "$0"; exit 0 ;;
     *) folder=$1; shift ;;
   esac
 done
@@ -56,11 +62,13 @@ pipeline() {  # file, pamscale size arguments...
     >"$work/pipe.jpg"
 }
 
+echo "Photos: ${#files[@]} in $folder; $rounds rounds, medians; $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg)"
+
+thumbnails() {
 rules=("1/2" "1/10" "box 160x120")
 bench_args=("--percent 50" "--percent 10" "--box 160x120")
 pam_args=("0.5" "0.1" "-xyfit 160 120")
 
-echo "Photos: ${#files[@]} in $folder; $rounds rounds, medians; $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg)"
 printf '%-12s %-32s %17s %17s %17s %11s %11s\n' rule file "streamed ms" "reference ms" \
   "pipeline ms" "str/pipe" "ref/pipe"
 printf '%-12s %-32s %17s %17s %17s %11s %11s\n' "" "" "wall   cpu" "wall   cpu" "wall   cpu" \
@@ -152,3 +160,47 @@ if ((batch > 0)); then
   echo "  one round:  $("$bench" --box 160x120 "$folder" | tail -1)"
   echo "  all rounds: $("$bench" --box 160x120 --repeat "$repeat" "$folder" | tail -1)"
 fi
+}
+
+# The preview of each photo: "ms pixels" of the default road and of --reference for one box,
+# the bench's own median over the rounds, read off its "preview:" lines.
+previews() {
+  echo
+  echo "Previews (tessarine-bench --preview, ms inside the process, median of $rounds):"
+  printf '%-9s %-32s %11s %8s %9s %7s %6s %27s\n' box file size default reference ratio same \
+    "peak MB (file+shown+16)"
+  for box in 179x236 322x336; do
+    local logs=0 n=0
+    for file in "${files[@]}"; do
+      local line ref
+      line=$("$bench" --preview "$box" --repeat "$rounds" "$file")
+      ref=$("$bench" --preview "$box" --repeat "$rounds" --reference "$file")
+      local first=${line%%$'\n'*} first_ref=${ref%%$'\n'*}
+      if [[ $first != preview:* ]]; then
+        printf '%-9s %-32s %s\n' "$box" "$(basename "$file" | cut -c1-32)" "$first"
+        continue
+      fi
+      local size=${first#* * } shown=${first#*shown=}
+      size=${size%% *} shown=${shown%% *}
+      local ms=${first##*ms=} ms_ref=${first_ref##*ms=}
+      local same=yes
+      [[ ${first% ms=*} == "${first_ref% ms=*}" ]] || same=NO
+      local peak=${line##*peak_rss_mb=}
+      read -r ratio logs < <(awk -v a="$ms" -v b="$ms_ref" -v l="$logs" 'BEGIN {
+        b = b < 0.1 ? 0.1 : b; a = a < 0.1 ? 0.1 : a; printf "%.2f %.6f\n", a / b, l + log(a / b)}')
+      n=$((n + 1))
+      awk -v box="$box" -v f="$(basename "$file" | cut -c1-32)" -v size="$size" -v ms="$ms" \
+        -v ref="$ms_ref" -v ratio="$ratio" -v same="$same" -v peak="$peak" \
+        -v bytes="$(stat -c %s "$file")" -v shown="$shown" 'BEGIN {
+        split(shown, s, "x"); raster = int((s[1] * 24 + 31) / 32) * 4 * s[2]
+        limit = (bytes + raster) / 1048576 + 16
+        printf "%-9s %-32s %11s %8.1f %9.1f %6.2fx %6s %8.1f <= %6.1f %s\n", box, f, size, ms,
+          ref, ratio, same, peak, limit, peak <= limit ? "" : "over"}'
+    done
+    ((n)) && awk -v l="$logs" -v n="$n" -v box="$box" \
+      'BEGIN {printf "%-9s geometric mean of default/reference: %.2fx\n", box, exp(l / n)}'
+  done
+}
+
+((previews_only)) || thumbnails
+previews
