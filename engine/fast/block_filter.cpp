@@ -84,23 +84,40 @@ bool FilterBlocks(jpeg_decompress_struct& info, const Job& job, BlockFilter& f) 
   return true;
 }
 
-const std::uint8_t* McuColumnsKept(jpeg_decompress_struct& info, const BlockFilter& f) {
-  if (!f.interleaved || f.cols[0] == nullptr || info.comps_in_scan != info.num_components)
-    return nullptr;
-  auto* kept = static_cast<std::uint8_t*>(info.mem->alloc_small(
-      reinterpret_cast<j_common_ptr>(&info), JPOOL_IMAGE, info.MCUs_per_row));
-  for (JDIMENSION x = 0; x < info.MCUs_per_row; ++x) {
-    kept[x] = 0;
-    for (int ci = 0; ci < info.comps_in_scan && !kept[x]; ++ci) {
-      const jpeg_component_info& comp = *info.cur_comp_info[ci];
-      const std::uint8_t* cols = f.cols[comp.component_index];
-      for (int i = 0; i < comp.MCU_width; ++i) {
-        const JDIMENSION col = x * static_cast<JDIMENSION>(comp.MCU_width) + static_cast<JDIMENSION>(i);
-        if (col < comp.width_in_blocks && cols[col]) kept[x] = 1;
-      }
+McuBlocksKept BlocksKept(jpeg_decompress_struct& info, const BlockFilter& f) {
+  if (!f.interleaved || f.cols[0] == nullptr || info.comps_in_scan != info.num_components ||
+      info.blocks_in_MCU > 16)
+    return {};
+  const auto masks = [&info](JDIMENSION count) {
+    auto* m = static_cast<std::uint16_t*>(info.mem->alloc_small(
+        reinterpret_cast<j_common_ptr>(&info), JPOOL_IMAGE, count * sizeof(std::uint16_t)));
+    std::fill(m, m + count, std::uint16_t{0});
+    return m;
+  };
+  std::uint16_t* cols = masks(info.MCUs_per_row);
+  std::uint16_t* rows = masks(info.total_iMCU_rows);  // an MCU row is an iMCU row here
+  // Block b of an MCU is the k-th of its component there, at (k mod MCU_width,
+  // k div MCU_width) in the component's MCU; kept where its row and column are marked, as
+  // FilteredIdct decides. Blocks past the component's last block are never transformed.
+  int k_of[D_MAX_BLOCKS_IN_MCU] = {};
+  int seen[MAX_COMPS_IN_SCAN] = {};
+  for (int b = 0; b < info.blocks_in_MCU; ++b) k_of[b] = seen[info.MCU_membership[b]]++;
+  for (int b = 0; b < info.blocks_in_MCU; ++b) {
+    const jpeg_component_info& comp = *info.cur_comp_info[info.MCU_membership[b]];
+    const int c = comp.component_index;
+    const auto xi = static_cast<JDIMENSION>(k_of[b] % comp.MCU_width);
+    const auto yi = static_cast<JDIMENSION>(k_of[b] / comp.MCU_width);
+    const std::uint16_t bit = static_cast<std::uint16_t>(1u << b);
+    for (JDIMENSION x = 0; x < info.MCUs_per_row; ++x) {
+      const JDIMENSION col = x * static_cast<JDIMENSION>(comp.MCU_width) + xi;
+      if (col < comp.width_in_blocks && f.cols[c][col]) cols[x] |= bit;
+    }
+    for (JDIMENSION y = 0; y < info.total_iMCU_rows; ++y) {
+      const JDIMENSION row = y * static_cast<JDIMENSION>(comp.MCU_height) + yi;
+      if (row < comp.height_in_blocks && f.rows[c][row]) rows[y] |= bit;
     }
   }
-  return kept;
+  return {cols, rows};
 }
 
 double LumaShareKept(const jpeg_decompress_struct& info, const BlockFilter& f) {

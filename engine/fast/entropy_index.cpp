@@ -39,12 +39,11 @@ struct IndexedDecoder {
   McuStart state;
   std::size_t next_mcu;   // the MCU the library asks for next
   std::size_t state_mcu;  // the MCU `state` stands at
-  // One flag per MCU column, null for all: the MCUs of the other columns are passed over,
-  // their blocks left as the library zeroed them, for no sample of theirs is used.
-  const std::uint8_t* columns_kept;
+  McuBlocksKept kept;  // the blocks the draw uses; the others are passed over
   std::size_t mcus_per_row;
-  bool Kept(std::size_t mcu) const {
-    return columns_kept == nullptr || columns_kept[mcu % mcus_per_row] != 0;
+  unsigned Kept(std::size_t mcu) const {
+    if (kept.cols == nullptr) return ~0u;
+    return kept.cols[mcu % mcus_per_row] & kept.rows[mcu / mcus_per_row];
   }
 };
 
@@ -56,8 +55,9 @@ boolean DecodeIndexed(j_decompress_ptr info, JBLOCKROW* blocks) {
   if (blocks == nullptr) return TRUE;
   if (d.state_mcu != mcu) d.state = d.index->Seek(mcu);
   // The index took this data, so it decodes; a failure would be a bad code all the same.
-  const bool ok = d.Kept(mcu) ? d.index->DecodeMcu<true>(d.state, blocks)
-                              : d.index->DecodeMcu<false>(d.state, nullptr);
+  const unsigned kept = d.Kept(mcu);
+  const bool ok = kept != 0 ? d.index->DecodeMcu<true>(d.state, blocks, kept)
+                            : d.index->DecodeMcu<false>(d.state, nullptr);
   if (!ok) WARNMS(info, JWRN_HUFF_BAD_CODE);
   d.state_mcu = mcu + 1;
   return TRUE;
@@ -75,8 +75,9 @@ boolean DecodeInOrder(j_decompress_ptr info, JBLOCKROW* blocks) {
   if ((blocks == nullptr && mcu < last) || d.index->Failed()) return TRUE;
   bool ok = true;
   for (; ok && d.state_mcu < mcu; ++d.state_mcu) ok = d.index->DecodeMcu<false>(d.state, nullptr);
-  ok = ok && (blocks != nullptr && d.Kept(mcu) ? d.index->DecodeMcu<true>(d.state, blocks)
-                                               : d.index->DecodeMcu<false>(d.state, nullptr));
+  const unsigned kept = blocks != nullptr ? d.Kept(mcu) : 0u;
+  ok = ok && (kept != 0 ? d.index->DecodeMcu<true>(d.state, blocks, kept)
+                        : d.index->DecodeMcu<false>(d.state, nullptr));
   d.state_mcu = mcu + 1;
   const std::uint8_t* marker = ok && mcu == last ? d.index->MarkerAfter(d.state) : nullptr;
   if (ok && mcu < last) return TRUE;
@@ -98,68 +99,83 @@ boolean DecodeInOrder(j_decompress_ptr info, JBLOCKROW* blocks) {
 EntropyIndex::EntropyIndex() = default;
 EntropyIndex::~EntropyIndex() = default;
 
+namespace {
+
+// Decodes one block's coefficients into `block` (zeroed by the caller), or passes over them
+// when kStore is false; `dc` is its component's prediction. False on data the index would
+// not have taken.
 template <bool kStore>
-bool EntropyIndex::DecodeMcu(McuStart& start, JBLOCKROW* blocks) const {
-  Reader r{start.at, data_end_};
-  for (int b = 0; b < blocks_in_mcu_; ++b) {
-    JCOEF* block = kStore ? blocks[b][0] : nullptr;
+inline bool DecodeBlock(Reader& r, int& dc, const HuffmanDecodeTable& dc_table,
+                        const HuffmanDecodeTable& ac, JCOEF* block) {
+  if (r.at.count < 32) r.Fill();
+  const int size = dc_table.Decode(r);
+  if (size < 0 || size > 15) return false;
+  if (size > 0) {
+    dc += Extend(static_cast<int>(r.Peek(size)), size);
+    r.Skip(size);
+  }
+  if (dc < -(1 << 30) || dc > 1 << 30) return false;  // far beyond any real picture
+  if constexpr (kStore) block[0] = static_cast<JCOEF>(dc);
+  for (int k = 1; k < 64;) {
     if (r.at.count < 32) r.Fill();
-    const int size = dc_table_[b]->Decode(r);
-    if (size < 0 || size > 15) return false;
-    int& dc = start.dc[block_component_[b]];
-    if (size > 0) {
-      dc += Extend(static_cast<int>(r.Peek(size)), size);
-      r.Skip(size);
+    if constexpr (!kStore) {
+      // Several coefficients at once, when none of them can end the block early.
+      const unsigned run = ac.skip_ac[r.Peek(kSkipBits)];
+      const int advanced = (run >> 4) & 127;
+      if (run != 0 && k + advanced < 64) {
+        r.Skip(static_cast<int>(run & 15));
+        k += advanced;
+        if (run & (1u << 11)) break;
+        continue;
+      }
     }
-    if (dc < -(1 << 30) || dc > 1 << 30) return false;  // far beyond any real picture
-    if constexpr (kStore) block[0] = static_cast<JCOEF>(dc);
-    const HuffmanDecodeTable& ac = *ac_table_[b];
-    for (int k = 1; k < 64;) {
-      if (r.at.count < 32) r.Fill();
-      if constexpr (!kStore) {
-        // Several coefficients at once, when none of them can end the block early.
-        const unsigned run = ac.skip_ac[r.Peek(kSkipBits)];
-        const int advanced = (run >> 4) & 127;
-        if (run != 0 && k + advanced < 64) {
-          r.Skip(static_cast<int>(run & 15));
-          k += advanced;
-          if (run & (1u << 11)) break;
-          continue;
-        }
-      }
-      const std::int32_t entry = ac.fast_ac[r.Peek(kLookBits)];
-      if (entry != 0) {
-        r.Skip(entry & 0xFF);
-        const int run = (entry >> 8) & 0xFF;
-        if (run == kEndOfBlock) break;
-        k += run;
-        if (k > 63) return false;
-        if constexpr (kStore) block[kNaturalOrder[k]] = static_cast<JCOEF>(entry >> 16);
-        ++k;
-        continue;
-      }
-      const int symbol = ac.Decode(r);
-      if (symbol < 0) return false;
-      const int run = symbol >> 4, bits = symbol & 15;
-      if (bits == 0) {
-        if (run != 15) break;
-        k += 16;
-        continue;
-      }
+    const std::int32_t entry = ac.fast_ac[r.Peek(kLookBits)];
+    if (entry != 0) {
+      r.Skip(entry & 0xFF);
+      const int run = (entry >> 8) & 0xFF;
+      if (run == kEndOfBlock) break;
       k += run;
       if (k > 63) return false;
-      const int value = Extend(static_cast<int>(r.Peek(bits)), bits);
-      r.Skip(bits);
-      if constexpr (kStore) block[kNaturalOrder[k]] = static_cast<JCOEF>(value);
+      if constexpr (kStore) block[kNaturalOrder[k]] = static_cast<JCOEF>(entry >> 16);
       ++k;
+      continue;
     }
+    const int symbol = ac.Decode(r);
+    if (symbol < 0) return false;
+    const int run = symbol >> 4, bits = symbol & 15;
+    if (bits == 0) {
+      if (run != 15) break;
+      k += 16;
+      continue;
+    }
+    k += run;
+    if (k > 63) return false;
+    const int value = Extend(static_cast<int>(r.Peek(bits)), bits);
+    r.Skip(bits);
+    if constexpr (kStore) block[kNaturalOrder[k]] = static_cast<JCOEF>(value);
+    ++k;
+  }
+  return true;
+}
+
+}  // namespace
+
+template <bool kStore>
+bool EntropyIndex::DecodeMcu(McuStart& start, JBLOCKROW* blocks, unsigned kept) const {
+  Reader r{start.at, data_end_};
+  for (int b = 0; b < blocks_in_mcu_; ++b) {
+    int& dc = start.dc[block_component_[b]];
+    const bool ok = kStore && (kept >> b & 1u)
+                        ? DecodeBlock<true>(r, dc, *dc_table_[b], *ac_table_[b], blocks[b][0])
+                        : DecodeBlock<false>(r, dc, *dc_table_[b], *ac_table_[b], nullptr);
+    if (!ok) return false;
   }
   start.at = r.at;
   return r.at.count >= r.at.made_up;  // else it used bits from past the data's end
 }
 
-template bool EntropyIndex::DecodeMcu<true>(McuStart&, JBLOCKROW*) const;
-template bool EntropyIndex::DecodeMcu<false>(McuStart&, JBLOCKROW*) const;
+template bool EntropyIndex::DecodeMcu<true>(McuStart&, JBLOCKROW*, unsigned) const;
+template bool EntropyIndex::DecodeMcu<false>(McuStart&, JBLOCKROW*, unsigned) const;
 
 McuStart EntropyIndex::Seek(std::size_t mcu) const {
   const std::size_t row = mcu / mcus_per_row_;
@@ -376,23 +392,21 @@ EntropyIndex::Joining EntropyIndex::Join(Speculation& second, std::size_t m,
   return marker_ != nullptr ? Joining::kJoined : Joining::kNoMarkerAfter;
 }
 
-void EntropyIndex::Install(jpeg_decompress_struct& info,
-                           const std::uint8_t* columns_kept) const {
+void EntropyIndex::Install(jpeg_decompress_struct& info, McuBlocksKept kept) const {
   if (built_) {
-    InstallDecoder(info, DecodeIndexed, rows_.front(), columns_kept);
+    InstallDecoder(info, DecodeIndexed, rows_.front(), kept);
     info.src->next_input_byte = marker_;
     info.src->bytes_in_buffer = static_cast<std::size_t>(data_end_ - marker_);
   } else {
     McuStart start;
     start.at.next = base_;
-    InstallDecoder(info, DecodeInOrder, start, columns_kept);
+    InstallDecoder(info, DecodeInOrder, start, kept);
   }
 }
 
 void EntropyIndex::InstallDecoder(jpeg_decompress_struct& info,
                                   boolean (*decode)(j_decompress_ptr, JBLOCKROW*),
-                                  const McuStart& start,
-                                  const std::uint8_t* columns_kept) const {
+                                  const McuStart& start, McuBlocksKept kept) const {
   void* place = info.mem->alloc_small(reinterpret_cast<j_common_ptr>(&info), JPOOL_IMAGE,
                                       sizeof(IndexedDecoder));
   auto* d = new (place) IndexedDecoder{};
@@ -403,7 +417,7 @@ void EntropyIndex::InstallDecoder(jpeg_decompress_struct& info,
   d->state = start;
   d->next_mcu = 0;
   d->state_mcu = 0;
-  d->columns_kept = columns_kept;
+  d->kept = kept;
   d->mcus_per_row = mcus_per_row_;
   info.entropy = &d->pub;
 }

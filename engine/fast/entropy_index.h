@@ -23,6 +23,14 @@ struct McuStart {
   int dc[MAX_COMPS_IN_SCAN] = {};
 };
 
+// Which blocks of each MCU a draw uses, for a picture whose one scan holds every component:
+// block b of the MCU in column x and row y is used when bit b of cols[x] & rows[y] is set.
+// The others are only passed over, their coefficients left as the library zeroed them.
+struct McuBlocksKept {
+  const std::uint16_t* cols = nullptr;  // one mask per MCU column; null: every block is used
+  const std::uint16_t* rows = nullptr;  // one mask per MCU row
+};
+
 class EntropyIndex {
  public:
   EntropyIndex();
@@ -47,9 +55,9 @@ class EntropyIndex {
   // of the same bytes, likewise just started. Built, it leaves the source at the marker after
   // the data. Only prepared, it decodes in order and checks the data as it goes; data that
   // Build would not have taken marks the index as failed, and the picture must then be
-  // decoded again by the library's own decoder. With columns_kept (one flag per MCU
-  // column, BlockFilter's McuColumnsKept), MCUs of the other columns are only passed over.
-  void Install(jpeg_decompress_struct& info, const std::uint8_t* columns_kept = nullptr) const;
+  // decoded again by the library's own decoder. Blocks that `kept` leaves out are only
+  // passed over.
+  void Install(jpeg_decompress_struct& info, McuBlocksKept kept = {}) const;
 
   bool Built() const { return built_; }
   bool Prepared() const { return prepared_; }
@@ -63,9 +71,10 @@ class EntropyIndex {
   bool Joined() const { return joined_; }
 
   // Decodes one MCU from `start` into `blocks` (each zeroed by the caller), or passes over it
-  // when blocks is null; false on data the index would not have taken.
+  // when kStore is false; with kStore, only blocks whose bit is set in `kept` are stored,
+  // the others passed over. False on data the index would not have taken.
   template <bool kStore>
-  bool DecodeMcu(McuStart& start, JBLOCKROW* blocks) const;
+  bool DecodeMcu(McuStart& start, JBLOCKROW* blocks, unsigned kept = ~0u) const;
 
   // The state at the start of MCU `mcu`.
   McuStart Seek(std::size_t mcu) const;
@@ -88,7 +97,7 @@ class EntropyIndex {
   const std::uint8_t* MarkerAfter(std::uint64_t bit) const;
   void InstallDecoder(jpeg_decompress_struct& info,
                       boolean (*decode)(j_decompress_ptr, JBLOCKROW*),
-                      const McuStart& start, const std::uint8_t* columns_kept) const;
+                      const McuStart& start, McuBlocksKept kept) const;
 
   bool prepared_ = false;
   bool built_ = false;

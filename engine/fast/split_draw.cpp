@@ -29,7 +29,7 @@ void StreamFrom(Decompressor& jpeg, std::span<const std::uint8_t> bytes,
   filter.skipped = &counts.BlocksSkipped;
   const bool filtered = FilterBlocks(info, job, filter);
   if (job.own_entropy && job.index->Prepared())
-    job.index->Install(info, filtered ? McuColumnsKept(info, filter) : nullptr);
+    job.index->Install(info, filtered ? BlocksKept(info, filter) : McuBlocksKept{});
   counts.Skipped += static_cast<int>(jpeg_skip_scanlines(&info, static_cast<JDIMENSION>(cut)));
   DrawPicks(info, job, output.Cmyk ? RowKind::kCmyk : RowKind::kBgr, true, scratch, counts, cut,
             static_cast<int>(info.output_height));
