@@ -103,10 +103,12 @@ namespace {
 
 // Decodes one block's coefficients into `block` (zeroed by the caller), or passes over them
 // when kStore is false; `dc` is its component's prediction. False on data the index would
-// not have taken.
+// not have taken. Always inlined, so that the reader stays in registers: called, it runs
+// about a quarter slower.
 template <bool kStore>
-inline bool DecodeBlock(Reader& r, int& dc, const HuffmanDecodeTable& dc_table,
-                        const HuffmanDecodeTable& ac, JCOEF* block) {
+[[gnu::always_inline]] inline bool DecodeBlock(Reader& r, int& dc,
+                                              const HuffmanDecodeTable& dc_table,
+                                              const HuffmanDecodeTable& ac, JCOEF* block) {
   if (r.at.count < 32) r.Fill();
   const int size = dc_table.Decode(r);
   if (size < 0 || size > 15) return false;
