@@ -238,11 +238,10 @@ struct PreviewLine {
 // for a picture that fits its decode, which the window does at the first paint. The pixels
 // are hashed outside the time, in the first round only.
 Round PreviewRound(const std::vector<std::string>& files, const std::vector<double>& mpix,
-                   const ThumbnailParams& box, const EngineOptions& engine,
+                   const ThumbnailParams& box, const EngineOptions& engine, bool first,
                    std::vector<PreviewLine>& lines) {
   Round round;
-  const bool first = lines.empty();
-  if (first) lines.resize(files.size());
+  lines.resize(files.size());
   const auto start = std::chrono::steady_clock::now();
   for (std::size_t i = 0; i < files.size(); ++i) {
     const auto begin = std::chrono::steady_clock::now();
@@ -314,7 +313,7 @@ int main(int argc, char** argv) {
   if (options.preview) {
     std::vector<PreviewLine> lines;
     for (int r = 0; r < options.repeat; ++r)
-      rounds.push_back(PreviewRound(files, mpix, options.params, engine, lines));
+      rounds.push_back(PreviewRound(files, mpix, options.params, engine, r == 0, lines));
     for (const PreviewLine& line : lines) {
       if (line.shown)
         std::printf("%s ms=%.1f\n", line.text.c_str(), Median(line.ms));

@@ -85,8 +85,8 @@ bool FilterBlocks(jpeg_decompress_struct& info, const Job& job, BlockFilter& f) 
 }
 
 McuBlocksKept BlocksKept(jpeg_decompress_struct& info, const BlockFilter& f) {
-  if (!f.interleaved || f.cols[0] == nullptr || info.comps_in_scan != info.num_components ||
-      info.blocks_in_MCU > 16)
+  static_assert(D_MAX_BLOCKS_IN_MCU <= 16, "one bit a block in 16-bit masks");
+  if (!f.interleaved || f.cols[0] == nullptr || info.comps_in_scan != info.num_components)
     return {};
   const auto masks = [&info](JDIMENSION count) {
     auto* m = static_cast<std::uint16_t*>(info.mem->alloc_small(

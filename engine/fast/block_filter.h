@@ -9,9 +9,9 @@
 #include <cstdio>  // jpeglib.h needs FILE and size_t first
 
 #include <jpeglib.h>
-#include <jpegint.h>
+#include <jpegint.h>  // struct jpeg_inverse_dct, to pass over the blocks no pick needs
 
-#include "engine/fast/entropy_index.h"  // struct jpeg_inverse_dct, to pass over the blocks no pick needs
+#include "engine/fast/entropy_index.h"
 
 struct Job;
 
@@ -36,9 +36,10 @@ struct BlockFilter {
 // neighbours). Anything else keeps the library's IDCT for every block; false then.
 bool FilterBlocks(jpeg_decompress_struct& info, const Job& job, BlockFilter& f);
 
-// For a filter in place on a picture whose one scan holds every component: the blocks of
-// each MCU whose inverse DCT the filter keeps (masks allocated in the image's pool), so that
-// the entropy decoder need not store the others' coefficients. Empty otherwise.
+// For a filter that FilterBlocks put in place, on a picture whose one scan holds every
+// component: the blocks of each MCU whose inverse DCT the filter keeps (masks allocated in
+// the image's pool), so that the entropy decoder need not store the others' coefficients.
+// Empty otherwise, also for a filter FilterBlocks refused.
 McuBlocksKept BlocksKept(jpeg_decompress_struct& info, const BlockFilter& f);
 
 // The share of the picture's luma blocks the filter keeps, 0..1 (1 without a filter).

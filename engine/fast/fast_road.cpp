@@ -92,7 +92,7 @@ void StreamWith(Decompressor& jpeg, std::span<const std::uint8_t> bytes,
   if (job.own_entropy && index.Prepare(info)) {
     indexed = skip && IndexPays(info, job, options) && index.Build(options.Threads);
     if (index.Prepared()) {  // else the data failed the index: left to the library
-      index.Install(info, filtered ? BlocksKept(info, attempt.filter) : McuBlocksKept{});
+      index.Install(info, BlocksKept(info, attempt.filter));
       attempt.decoder = indexed ? EntropyDecoder::kEngineIndexed : EntropyDecoder::kEngine;
     }
   }

@@ -51,7 +51,8 @@ bool HuffmanDecodeTable::Make(const JHUFF_TBL& table, bool ac) {
         }
         advanced += run + 1;
       }
-      if (used > 0) skip_ac[window] = static_cast<std::uint16_t>(used | advanced << 4 | ended << 11);
+      if (used > 0)
+        skip_ac[window] = static_cast<std::uint16_t>(used | advanced << 4 | ended << 11);
     }
   }
   return true;

@@ -27,9 +27,8 @@ void StreamFrom(Decompressor& jpeg, std::span<const std::uint8_t> bytes,
   jpeg_start_decompress(&info);
   JSAMPARRAY scratch = ScratchRow(info);
   filter.skipped = &counts.BlocksSkipped;
-  const bool filtered = FilterBlocks(info, job, filter);
-  if (job.own_entropy && job.index->Prepared())
-    job.index->Install(info, filtered ? BlocksKept(info, filter) : McuBlocksKept{});
+  FilterBlocks(info, job, filter);
+  if (job.own_entropy && job.index->Prepared()) job.index->Install(info, BlocksKept(info, filter));
   counts.Skipped += static_cast<int>(jpeg_skip_scanlines(&info, static_cast<JDIMENSION>(cut)));
   DrawPicks(info, job, output.Cmyk ? RowKind::kCmyk : RowKind::kBgr, true, scratch, counts, cut,
             static_cast<int>(info.output_height));
