@@ -142,8 +142,26 @@ TEST(PreviewPicture, ADecodeThatFailsHalfWayHasToldTheSizeFirst) {
 TEST(PreviewPicture, ReductionFactorIsTheLongerSidesTruncatedAtLeastOne) {
   EXPECT_EQ(ReductionFactor(1800, 1200, 179, 236), 10);  // width: 1800 div 179
   EXPECT_EQ(ReductionFactor(1200, 1800, 179, 236), 7);   // height: 1800 div 236
-  EXPECT_EQ(ReductionFactor(500, 500, 179, 10), 2);      // equal sides: the width's
-  EXPECT_EQ(ReductionFactor(200, 100, 179, 236), 1);     // 200 div 179, wider than the box
-  EXPECT_EQ(ReductionFactor(100, 250, 179, 236), 1);
+  EXPECT_EQ(ReductionFactor(400, 400, 179, 236), 2);     // equal sides: the width's
+  EXPECT_EQ(ReductionFactor(500, 500, 179, 10), 2);
+  EXPECT_EQ(ReductionFactor(300, 200, 179, 236), 1);     // wider than the box, shown whole
+  EXPECT_EQ(ReductionFactor(100, 400, 179, 236), 1);
   EXPECT_EQ(ReductionFactor(300, 200, 0, 0), 300);       // a box squeezed to nothing
+}
+
+TEST(PreviewPicture, AReducedPictureIsTheSizeDividedByTheFactor) {
+  const PreviewPicture preview =
+      MakePreview(TestData("exif-Landscape_3.jpg"), 179, 236, TestOptions(), nullptr);
+  EXPECT_EQ(preview.Factor, 10);
+  ASSERT_TRUE(preview.Reduced);
+  EXPECT_EQ(preview.Reduced->Width(), 180);
+  EXPECT_EQ(preview.Reduced->Height(), 120);
+
+  // Wider than the box by less than its width: factor 1, drawn whole and cut off when shown.
+  const PreviewPicture wide =
+      MakePreview(TestData("ljt-testorig.jpg"), 179, 236, TestOptions(), nullptr);
+  EXPECT_EQ(wide.Factor, 1);
+  ASSERT_TRUE(wide.Reduced);
+  EXPECT_EQ(wide.Reduced->Width(), 227);
+  EXPECT_EQ(wide.Reduced->Height(), 149);
 }
