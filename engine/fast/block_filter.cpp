@@ -38,27 +38,32 @@ void FilteredIdct(j_decompress_ptr info, jpeg_component_info* comp, JCOEFPTR coe
   for (JDIMENSION y = 0; y < size; ++y) std::memset(output[y] + output_col, 0, size);
 }
 
-// Marks, for one component, the blocks along one axis that hold the samples the picks at
-// `picks` (picture coordinates) depend on; `ratio` is how many picture pixels share one
-// sample of the component along that axis.
-std::uint8_t* MarkBlocks(jpeg_decompress_struct& info, const int* picks, std::size_t count,
-                         int ratio, JDIMENSION blocks, int block_size) {
-  auto* marks = static_cast<std::uint8_t*>(
-      info.mem->alloc_small(reinterpret_cast<j_common_ptr>(&info), JPOOL_IMAGE, blocks));
+// Marks, along one axis, the blocks that hold the samples the picks at `picks` (picture
+// coordinates) depend on; `ratio` is how many picture pixels share one sample of the
+// component along that axis. Smooth 2:1 upsampling blends each sample with its neighbour on
+// the side the pixel lies (the one before for even pixels, after for odd ones).
+void MarkAxis(const int* picks, std::size_t count, int ratio, bool smooth, JDIMENSION blocks,
+              std::uint8_t* marks) {
   std::memset(marks, 0, blocks);
-  const int reach = ratio > 1 ? 1 : 0;
   const int last = static_cast<int>(blocks) - 1;
   for (std::size_t i = 0; i < count; ++i) {
     const int sample = picks[i] / ratio;
-    for (int s = sample - reach; s <= sample + reach; ++s)
-      marks[std::clamp(s / block_size, 0, last)] = 1;
+    marks[std::clamp(sample / DCTSIZE, 0, last)] = 1;
+    if (smooth) {
+      const int neighbour = picks[i] % 2 == 0 ? sample - 1 : sample + 1;
+      marks[std::clamp(neighbour / DCTSIZE, 0, last)] = 1;
+    }
   }
-  return marks;
+}
+
+std::uint8_t* Marks(jpeg_decompress_struct& info, JDIMENSION blocks) {
+  return static_cast<std::uint8_t*>(
+      info.mem->alloc_small(reinterpret_cast<j_common_ptr>(&info), JPOOL_IMAGE, blocks));
 }
 
 }  // namespace
 
-bool FilterBlocks(jpeg_decompress_struct& info, const Job& job, BlockFilter& f) {
+bool FilterApplies(const jpeg_decompress_struct& info, const Job& job) {
   if (info.quantize_colors || job.row_count == 0 || job.col_count == 0 || !UpsamplingKnown(info))
     return false;
   for (int c = 0; c < info.num_components; ++c) {
@@ -67,15 +72,31 @@ bool FilterBlocks(jpeg_decompress_struct& info, const Job& job, BlockFilter& f) 
         info.max_v_samp_factor % comp.v_samp_factor != 0)
       return false;
   }
+  return true;
+}
+
+void MarkKept(const jpeg_decompress_struct& info, const Job& job, int c, std::uint8_t* rows,
+              std::uint8_t* cols) {
+  const jpeg_component_info& comp = info.comp_info[c];
+  const Upsampling u = ComponentUpsampling(info, c);
+  MarkAxis(job.cols, job.col_count, info.max_h_samp_factor / comp.h_samp_factor,
+           u == Upsampling::kSmoothH2V1 || u == Upsampling::kSmoothH2V2, comp.width_in_blocks,
+           cols);
+  MarkAxis(job.rows, job.row_count, info.max_v_samp_factor / comp.v_samp_factor,
+           u == Upsampling::kSmoothH1V2 || u == Upsampling::kSmoothH2V2, comp.height_in_blocks,
+           rows);
+}
+
+bool FilterBlocks(jpeg_decompress_struct& info, const Job& job, BlockFilter& f) {
+  if (!FilterApplies(info, job)) return false;
   f.interleaved = !jpeg_has_multiple_scans(&info) && info.num_components > 1;
   for (int c = 0; c < info.num_components; ++c) {
     const jpeg_component_info& comp = info.comp_info[c];
-    f.cols[c] = MarkBlocks(info, job.cols, job.col_count,
-                           info.max_h_samp_factor / comp.h_samp_factor, comp.width_in_blocks,
-                           DCTSIZE);
-    f.rows[c] = MarkBlocks(info, job.rows, job.row_count,
-                           info.max_v_samp_factor / comp.v_samp_factor, comp.height_in_blocks,
-                           DCTSIZE);
+    std::uint8_t* rows = Marks(info, comp.height_in_blocks);
+    std::uint8_t* cols = Marks(info, comp.width_in_blocks);
+    MarkKept(info, job, c, rows, cols);
+    f.rows[c] = rows;
+    f.cols[c] = cols;
     f.last_col[c] = ~JDIMENSION{0};
     f.idct[c] = info.idct->inverse_DCT[c];
   }

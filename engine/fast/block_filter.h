@@ -1,7 +1,7 @@
 #pragma once
 // The inverse DCT run only on the blocks whose samples some picked pixel depends on: its own
-// sample of each component, and where a component is upsampled the samples on either side,
-// which the library's smooth upsampling blends in. Every other block comes out as zeros,
+// sample of each component, and where a component is upsampled smoothly the neighbouring
+// sample that the library blends in (on the side of the sample the pixel lies). Every other block comes out as zeros,
 // which feed only pixels that are dropped. The filter stands in for the library's
 // per-component IDCT and calls the library's own for the blocks it keeps, so the kept
 // samples are its exact output.
@@ -35,6 +35,15 @@ struct BlockFilter {
 // sampling ratios, upsampled as UpsamplingKnown says (no sample reaches further than its
 // neighbours). Anything else keeps the library's IDCT for every block; false then.
 bool FilterBlocks(jpeg_decompress_struct& info, const Job& job, BlockFilter& f);
+
+// Whether FilterBlocks would put the filter in place: known as soon as the library has chosen
+// how to upsample, before the first scan is read.
+bool FilterApplies(const jpeg_decompress_struct& info, const Job& job);
+
+// The flags FilterBlocks sets for component `c`: one per block row into `rows`
+// (height_in_blocks of them) and one per block column into `cols` (width_in_blocks).
+void MarkKept(const jpeg_decompress_struct& info, const Job& job, int c, std::uint8_t* rows,
+              std::uint8_t* cols);
 
 // For a filter that FilterBlocks put in place, on a picture whose one scan holds every
 // component: the blocks of each MCU whose inverse DCT the filter keeps (masks allocated in
