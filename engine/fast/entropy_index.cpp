@@ -13,16 +13,6 @@
 
 namespace {
 
-// The offset in bits from `base` of the next bit the reader gives: real bits still in the
-// store belong to the data bytes just before `next` (FF 00 being one byte).
-std::uint64_t BitOffset(const BitPosition& at, const std::uint8_t* base) {
-  const int left = at.count - at.made_up;
-  const std::uint8_t* p = at.next;
-  for (int whole = (left + 7) >> 3; whole > 0; --whole)
-    p -= p - base >= 2 && p[-1] == 0 && p[-2] == 0xFF ? 2 : 1;
-  return static_cast<std::uint64_t>(p - base) * 8 + static_cast<unsigned>((8 - (left & 7)) & 7);
-}
-
 // A reader standing at `bit` from `base`, which must fall in a data byte's first byte.
 BitPosition PositionAt(std::uint64_t bit, const std::uint8_t* base, const std::uint8_t* end) {
   Reader r{{base + bit / 8, 0, 0, 0}, end};
@@ -247,9 +237,7 @@ bool EntropyIndex::Prepare(jpeg_decompress_struct& info) {
 }
 
 const std::uint8_t* EntropyIndex::MarkerAfter(std::uint64_t bit) const {
-  const std::uint8_t* p = base_ + bit / 8;
-  if ((bit & 7) != 0) p += *p == 0xFF ? 2 : 1;  // the partly used byte
-  return data_end_ - p >= 2 && p[0] == 0xFF && p[1] != 0 ? p : nullptr;
+  return MarkerAt(bit, base_, data_end_);
 }
 
 // The second reader of a scan: it starts in the middle of the data as if an MCU began there,

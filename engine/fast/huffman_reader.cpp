@@ -58,3 +58,19 @@ bool HuffmanDecodeTable::Make(const JHUFF_TBL& table, bool ac) {
   return true;
 }
 
+// Real bits still in the store belong to the data bytes just before `next` (FF 00 being one
+// byte).
+std::uint64_t BitOffset(const BitPosition& at, const std::uint8_t* base) {
+  const int left = at.count - at.made_up;
+  const std::uint8_t* p = at.next;
+  for (int whole = (left + 7) >> 3; whole > 0; --whole)
+    p -= p - base >= 2 && p[-1] == 0 && p[-2] == 0xFF ? 2 : 1;
+  return static_cast<std::uint64_t>(p - base) * 8 + static_cast<unsigned>((8 - (left & 7)) & 7);
+}
+
+const std::uint8_t* MarkerAt(std::uint64_t bit, const std::uint8_t* base,
+                             const std::uint8_t* end) {
+  const std::uint8_t* p = base + bit / 8;
+  if ((bit & 7) != 0) p += *p == 0xFF ? 2 : 1;  // the partly used byte
+  return end - p >= 2 && p[0] == 0xFF && p[1] != 0 ? p : nullptr;
+}

@@ -81,6 +81,14 @@ struct Reader {
   }
 };
 
+// The offset in bits from `base` of the next bit a reader standing at `at` gives.
+std::uint64_t BitOffset(const BitPosition& at, const std::uint8_t* base);
+
+// Where data that a reader leaves `bit` bits from `base` ends: past the partly used byte, at
+// the marker that must follow at once; null where none does (a stray byte, or the end).
+const std::uint8_t* MarkerAt(std::uint64_t bit, const std::uint8_t* base,
+                             const std::uint8_t* end);
+
 // One Huffman table, ready for decoding.
 struct HuffmanDecodeTable {
   // By the next kLookBits bits, for codes no longer: length << 8 | symbol; else 0.
