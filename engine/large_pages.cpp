@@ -50,6 +50,16 @@ void FreeLarge(void* store, std::size_t size) {
   --stores_live;
 }
 
+void* AllocateZeroed(std::size_t size) {
+  if (size >= kHugePage) return AllocateLarge(size);  // a new mapping: zeros until written
+  return std::calloc(size == 0 ? 1 : size, 1);
+}
+
+void FreeZeroed(void* store, std::size_t size) {
+  if (size >= kHugePage) FreeLarge(store, size);
+  else std::free(store);
+}
+
 std::size_t LargeStoresMade() {
   return stores_made;
 }

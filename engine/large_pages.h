@@ -14,6 +14,48 @@
 void* AllocateLarge(std::size_t size);
 void FreeLarge(void* store, std::size_t size);
 
+// `size` zeroed bytes, or nullptr: a large store is a new mapping of huge pages, as
+// AllocateLarge makes them, which reads as zeros until written and goes back to the system
+// whole when FreeZeroed (with the same size) gives it back.
+void* AllocateZeroed(std::size_t size);
+void FreeZeroed(void* store, std::size_t size);
+
+// An array of `n` zeroed T over AllocateZeroed, for trivially copyable T.
+template <typename T>
+class ZeroedArray {
+ public:
+  ZeroedArray() = default;
+  explicit ZeroedArray(std::size_t n) {
+    if (n == 0) return;
+    if (n > static_cast<std::size_t>(-1) / sizeof(T)) throw std::bad_alloc();
+    data_ = static_cast<T*>(AllocateZeroed(n * sizeof(T)));
+    if (data_ == nullptr) throw std::bad_alloc();
+    size_ = n;
+  }
+  ZeroedArray(ZeroedArray&& other) noexcept : data_(other.data_), size_(other.size_) {
+    other.data_ = nullptr;
+    other.size_ = 0;
+  }
+  ZeroedArray& operator=(ZeroedArray&& other) noexcept {
+    if (this != &other) {
+      FreeZeroed(data_, size_ * sizeof(T));
+      data_ = other.data_;
+      size_ = other.size_;
+      other.data_ = nullptr;
+      other.size_ = 0;
+    }
+    return *this;
+  }
+  ~ZeroedArray() { FreeZeroed(data_, size_ * sizeof(T)); }
+  T& operator[](std::size_t i) { return data_[i]; }
+  const T& operator[](std::size_t i) const { return data_[i]; }
+  std::size_t size() const { return size_; }
+
+ private:
+  T* data_ = nullptr;
+  std::size_t size_ = 0;
+};
+
 // Huge-page stores made since start, and those not given back yet.
 std::size_t LargeStoresMade();
 std::size_t LargeStoresLive();
