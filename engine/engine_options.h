@@ -24,8 +24,9 @@ struct EngineOptions {
 };
 
 // Which decoder read the entropy-coded data of a draw: the library's, or the engine's own
-// (in order, or through an index of its MCU rows).
-enum class EntropyDecoder { kLibrary, kEngine, kEngineIndexed };
+// (in order, or through an index of its MCU rows, or the progressive decoder, which keeps
+// only the coefficients of the blocks transformed).
+enum class EntropyDecoder { kLibrary, kEngine, kEngineIndexed, kEngineProgressive };
 
 // What one draw of a JPEG picture did, for the tests and the benchmark: the caller reads it
 // from the image (JpegImage::LastDraw) or from MakeThumbnail.

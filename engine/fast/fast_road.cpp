@@ -11,6 +11,7 @@
 #include "engine/fast/entropy_index.h"
 #include "engine/fast/fast_road_check.h"
 #include "engine/fast/grey_dither.h"
+#include "engine/fast/progressive_store.h"
 #include "engine/fast/split_draw.h"
 #include "engine/fast/stream_rows.h"
 #include "engine/fast/tested_library.h"
@@ -39,8 +40,9 @@ struct Attempt {
 // Holds only plain values and references: the library's longjmp skips it.
 void StreamWith(Decompressor& jpeg, std::span<const std::uint8_t> bytes,
                 const JpegSettings& settings, const Job& job, const EngineOptions& options,
-                EntropyIndex& index, GreyDither& dither, DitherPipe& pipe, SplitDraw* split,
-                bool checked, FastDraw& draw, Attempt& attempt) {
+                EntropyIndex& index, ProgressiveStore& progressive, GreyDither& dither,
+                DitherPipe& pipe, SplitDraw* split, bool checked, FastDraw& draw,
+                Attempt& attempt) {
   if (setjmp(jpeg.err.jump)) ThrowCodecFailure(jpeg.err);
   jpeg_decompress_struct& info = jpeg.info;
   const DecodeOutput output = OpenDecoder(jpeg, bytes, settings, job.feed);
@@ -52,6 +54,8 @@ void StreamWith(Decompressor& jpeg, std::span<const std::uint8_t> bytes,
   if (own_dither) {
     MakeGreyLevels(info.desired_number_of_colors, dither);
     info.quantize_colors = FALSE;
+  } else {
+    progressive.Arrange(info, job);
   }
   jpeg_start_decompress(&info);
   draw.Started = true;
@@ -88,6 +92,10 @@ void StreamWith(Decompressor& jpeg, std::span<const std::uint8_t> bytes,
   }
   const bool skip = SkipIsExact(info);
   const bool filtered = FilterBlocks(info, job, attempt.filter);
+  if (progressive.InPlace()) {
+    attempt.decoder = EntropyDecoder::kEngineProgressive;
+    if (!filtered) progressive.Fail();  // it holds only the blocks the filter keeps
+  }
   bool indexed = false;
   if (job.own_entropy && index.Prepare(info)) {
     indexed = skip && IndexPays(info, job, options) && index.Build(options.Threads);
@@ -112,15 +120,16 @@ void StreamWith(Decompressor& jpeg, std::span<const std::uint8_t> bytes,
 // One draw: the calling thread's part, and the helper's where `split` is given. True when
 // the library did not warn on this thread.
 bool DrawOnce(std::span<const std::uint8_t> bytes, const JpegSettings& settings, const Job& job,
-              const EngineOptions& options, EntropyIndex& index, GreyDither& dither,
-              SplitDraw* split, bool checked, FastDraw& draw, Attempt& attempt) {
+              const EngineOptions& options, EntropyIndex& index, ProgressiveStore& progressive,
+              GreyDither& dither, SplitDraw* split, bool checked, FastDraw& draw,
+              Attempt& attempt) {
   draw = {};
   attempt = {};
   attempt.filter.skipped = &attempt.counts.BlocksSkipped;
   Decompressor jpeg;
   DitherPipe pipe;  // after jpeg: its worker ends before the library object goes
-  StreamWith(jpeg, bytes, settings, job, options, index, dither, pipe, split, checked, draw,
-             attempt);
+  StreamWith(jpeg, bytes, settings, job, options, index, progressive, dither, pipe, split,
+             checked, draw, attempt);
   return jpeg.err.num_warnings == 0;
 }
 
@@ -191,6 +200,7 @@ bool DrawFast(std::span<const std::uint8_t> bytes, const JpegSettings& settings,
   std::array<std::uint8_t, 3 * 256> bgr_table{};
   const auto dither = std::make_unique<GreyDither>();
   EntropyIndex index;
+  ProgressiveStore progressive;
   Job job;
   job.cols = plan.Cols.data();
   job.col_count = plan.Empty() ? 0 : plan.Cols.size();
@@ -212,7 +222,8 @@ bool DrawFast(std::span<const std::uint8_t> bytes, const JpegSettings& settings,
     SplitDraw split;
     try {
       first.warned =
-          !DrawOnce(bytes, settings, job, options, index, *dither, &split, checked, draw, attempt);
+          !DrawOnce(bytes, settings, job, options, index, progressive, *dither, &split, checked,
+                    draw, attempt);
     } catch (const FastRoadOff&) {
       draw = {};
       return false;
@@ -224,7 +235,7 @@ bool DrawFast(std::span<const std::uint8_t> bytes, const JpegSettings& settings,
     first.helper_clean = split.Join();
     helper_counts = split.Counts();
   }
-  first.engine_decoder_failed = index.Failed();
+  first.engine_decoder_failed = index.Failed() || progressive.Failed();
   switch (Judge(first)) {
     case Verdict::kKeep:
       report = Report(attempt, first.split ? &helper_counts : nullptr, false);
@@ -237,7 +248,8 @@ bool DrawFast(std::span<const std::uint8_t> bytes, const JpegSettings& settings,
   }
   job.own_entropy = false;
   report = Report({}, nullptr, true);
-  DrawOnce(bytes, settings, job, options, index, *dither, nullptr, false, draw, attempt);
+  DrawOnce(bytes, settings, job, options, index, progressive, *dither, nullptr, false, draw,
+           attempt);
   report = Report(attempt, nullptr, true);
   return true;
 }

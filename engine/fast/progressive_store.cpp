@@ -1,0 +1,510 @@
+#include "engine/fast/progressive_store.h"
+
+#include <algorithm>
+#include <new>
+
+// block_filter.h brings jpegint.h (which has no include guard): struct
+// jpeg_d_coef_controller, which the store stands in for.
+#include "engine/fast/block_filter.h"
+#include "engine/fast/stream_rows.h"
+
+namespace {
+
+// Stands in for the library's coefficient buffer controller; the library sees only `pub`.
+struct Controller {
+  jpeg_d_coef_controller pub;
+  void* store;
+};
+
+alignas(32) const JCOEF kZeroBlock[DCTSIZE2] = {};
+
+// Bits k and above, up to and including `last`.
+std::uint64_t Band(int k, int last) {
+  const std::uint64_t upto = last >= 63 ? ~std::uint64_t{0} : (std::uint64_t{1} << (last + 1)) - 1;
+  return k > 63 ? 0 : upto & (~std::uint64_t{0} << k);
+}
+
+// The number of bits set (the machine's instruction is not part of the baseline the
+// program is built for, and the library call costs more than this).
+int Ones(std::uint64_t x) {
+  x -= (x >> 1) & 0x5555555555555555u;
+  x = (x & 0x3333333333333333u) + ((x >> 2) & 0x3333333333333333u);
+  x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0Fu;
+  return static_cast<int>((x * 0x0101010101010101u) >> 56);
+}
+
+// Passes over `n` bits (up to 64) that only need reading.
+void SkipBits(Reader& r, int n) {
+  while (n > 0) {
+    if (r.at.count < 32) r.Fill();
+    const int take = std::min(n, 32);
+    r.Skip(take);
+    n -= take;
+  }
+}
+
+// Reads the correction bits of the nonzero coefficients at `positions` (zigzag), and adds
+// one in the bit being refined to those whose bit is set, away from zero, as the library
+// does. Without a block they are only passed over.
+void Correct(Reader& r, std::uint64_t positions, JCOEF* block, int p1) {
+  if (block == nullptr) {
+    SkipBits(r, Ones(positions));
+    return;
+  }
+  for (; positions != 0; positions &= positions - 1) {
+    if (r.at.count < 32) r.Fill();
+    const bool bit = r.Peek(1) != 0;
+    r.Skip(1);
+    JCOEF& c = block[kNaturalOrder[__builtin_ctzll(positions)]];
+    if (bit && (c & p1) == 0) c = static_cast<JCOEF>(c >= 0 ? c + p1 : c - p1);
+  }
+}
+
+// A first-scan coefficient `value` at `al` bits up, with room for every later refinement:
+// false where it or a refined value would leave the 16 bits of a coefficient.
+bool Fits(int value, int al) {
+  const unsigned magnitude = static_cast<unsigned>(value < 0 ? -value : value);
+  return (static_cast<std::uint64_t>(magnitude) + 1) << al <= 32768;
+}
+
+// The next `n` bits (0-16) as a number; the store holds them.
+unsigned Take(Reader& r, int n) {
+  if (n == 0) return 0;
+  const unsigned bits = r.Peek(n);
+  r.Skip(n);
+  return bits;
+}
+
+// One block of an AC scan's first pass over its band.
+template <bool kStore>
+[[gnu::always_inline]] inline bool AcFirst(Reader& r, const HuffmanDecodeTable& t, int ss,
+                                           int se, int al, unsigned& eob_run,
+                                           std::uint64_t& nonzero, JCOEF* block) {
+  if (eob_run > 0) {
+    --eob_run;
+    return true;
+  }
+  for (int k = ss; k <= se; ++k) {
+    if (r.at.count < 32) r.Fill();
+    int run, value;
+    const std::int32_t entry = t.fast_ac[r.Peek(kLookBits)];
+    if (entry != 0 && ((entry >> 8) & 0xFF) != kEndOfBlock) {
+      r.Skip(entry & 0xFF);
+      run = (entry >> 8) & 0xFF;
+      value = entry >> 16;
+    } else {
+      const int symbol = t.Decode(r);
+      if (symbol < 0) return false;
+      run = symbol >> 4;
+      const int size = symbol & 15;
+      if (size == 0) {
+        if (run == 15) {  // sixteen zeros
+          k += 15;
+          continue;
+        }
+        eob_run = (1u << run) + Take(r, run) - 1;  // this block is the first of the run
+        return true;
+      }
+      value = Extend(static_cast<int>(Take(r, size)), size);
+    }
+    k += run;
+    if (k > se || !Fits(value, al)) return false;
+    nonzero |= std::uint64_t{1} << k;
+    if constexpr (kStore)
+      block[kNaturalOrder[k]] = static_cast<JCOEF>(static_cast<std::uint32_t>(value) << al);
+  }
+  return true;
+}
+
+// One block of an AC refinement scan: one more bit of every nonzero coefficient in the band,
+// and the coefficients that become nonzero (one bit each, plus its sign).
+template <bool kStore>
+[[gnu::always_inline]] inline bool AcRefine(Reader& r, const HuffmanDecodeTable& t, int ss,
+                                            int se, int al, unsigned& eob_run,
+                                            std::uint64_t& nonzero, JCOEF* block) {
+  const int p1 = 1 << al;
+  int k = ss;
+  if (eob_run == 0) {
+    for (; k <= se; ++k) {
+      if (r.at.count < 32) r.Fill();
+      const int symbol = t.Decode(r);
+      if (symbol < 0) return false;
+      int run = symbol >> 4;
+      const int size = symbol & 15;
+      int value = 0;
+      if (size != 0) {
+        if (size != 1) return false;  // the library warns on it
+        value = Take(r, 1) ? p1 : -p1;
+      } else if (run != 15) {
+        eob_run = (1u << run) + Take(r, run);
+        break;
+      }
+      // The coefficient `run` zeros on (a run of sixteen zeros ends on the sixteenth), passing
+      // the nonzero ones on the way, each with its correction bit.
+      std::uint64_t zeros = ~nonzero & Band(k, se);
+      for (int i = 0; i < run && zeros != 0; ++i) zeros &= zeros - 1;
+      const int target = zeros != 0 ? __builtin_ctzll(zeros) : se + 1;
+      Correct(r, nonzero & Band(k, target - 1), kStore ? block : nullptr, p1);
+      k = target;
+      if (value != 0) {
+        if (k > se) return false;
+        nonzero |= std::uint64_t{1} << k;
+        if constexpr (kStore) block[kNaturalOrder[k]] = static_cast<JCOEF>(value);
+      }
+    }
+  }
+  if (eob_run > 0) {
+    Correct(r, nonzero & Band(k, se), kStore ? block : nullptr, p1);
+    --eob_run;
+  }
+  return true;
+}
+
+}  // namespace
+
+void ProgressiveStore::Arrange(jpeg_decompress_struct& info, const Job& job) {
+  in_place_ = failed_ = false;
+  components_.clear();
+  if (!info.progressive_mode || info.arith_code || info.buffered_image || info.raw_data_out ||
+      !job.own_entropy || info.src == nullptr)
+    return;
+  job_ = &job;
+  realize_ = info.mem->realize_virt_arrays;
+  client_data_ = info.client_data;
+  info.client_data = this;
+  info.mem->realize_virt_arrays = TakeOverOrRealize;
+}
+
+std::size_t ProgressiveStore::Bytes() const {
+  return arena_.size() * sizeof(Block);
+}
+
+// Runs inside jpeg_start_decompress, once every module of the picture is set up and the
+// library asks for its whole-image buffer to be made, before the first scan is read.
+void ProgressiveStore::TakeOverOrRealize(j_common_ptr common) {
+  auto& info = *reinterpret_cast<j_decompress_ptr>(common);
+  auto& self = *static_cast<ProgressiveStore*>(info.client_data);
+  info.client_data = self.client_data_;
+  info.mem->realize_virt_arrays = self.realize_;
+  if (!LibraryBuffersFit(info) || !self.TakeOver(info)) {
+    self.realize_(common);
+    return;
+  }
+  auto* controller = static_cast<Controller*>(
+      info.mem->alloc_small(common, JPOOL_IMAGE, sizeof(Controller)));
+  controller->pub.start_input_pass = StartInputPass;
+  controller->pub.consume_data = ConsumeData;
+  controller->pub.start_output_pass = StartOutputPass;
+  controller->pub.decompress_data = DecompressData;
+  controller->pub.coef_arrays = nullptr;
+  controller->store = &self;
+  info.coef = &controller->pub;
+  self.in_place_ = true;
+}
+
+// Whether the library's buffer would surely be made in memory: the library fails where the
+// buffer, beside what it holds already, exceeds the memory allowed (it has no temporary
+// files), and what it holds before the buffer is far below the margin here. The buffer is
+// the only one the library asks for in the pictures the store takes (no two-pass colour
+// quantization, no buffered image), so it need not be made where the store stands in.
+bool ProgressiveStore::LibraryBuffersFit(const jpeg_decompress_struct& info) {
+  constexpr double kMargin = 64.0 * 1024 * 1024;
+  const long allowed = info.mem->max_memory_to_use;
+  if (allowed == 0) return true;
+  double bytes = 0;
+  for (int c = 0; c < info.num_components; ++c) {
+    const jpeg_component_info& comp = info.comp_info[c];
+    const auto round_up = [](JDIMENSION n, int to) {
+      return static_cast<double>((n + static_cast<JDIMENSION>(to) - 1) / static_cast<JDIMENSION>(to) *
+                                 static_cast<JDIMENSION>(to));
+    };
+    bytes += round_up(comp.width_in_blocks, comp.h_samp_factor) *
+             round_up(comp.height_in_blocks, comp.v_samp_factor) * sizeof(JBLOCK);
+  }
+  return bytes + kMargin <= static_cast<double>(allowed);
+}
+
+bool ProgressiveStore::TakeOver(jpeg_decompress_struct& info) {
+  if (info.data_precision != 8 || info.coef == nullptr || info.enable_2pass_quant ||
+      info.num_components > MAX_COMPONENTS || !FilterApplies(info, *job_))
+    return false;
+  for (int c = 0; c < info.num_components; ++c) {
+    if (info.master->first_MCU_col[c] != 0 ||
+        info.master->last_MCU_col[c] + 1 != info.comp_info[c].width_in_blocks)
+      return false;
+  }
+  try {
+    tables_.resize(2 * NUM_HUFF_TBLS);
+    components_.resize(static_cast<std::size_t>(info.num_components));
+    std::vector<std::uint8_t> rows, cols;
+    std::size_t kept_blocks = 0, flags = 0;
+    for (int ci = 0; ci < info.num_components; ++ci) {
+      const jpeg_component_info& comp = info.comp_info[ci];
+      Component& c = components_[static_cast<std::size_t>(ci)];
+      c.width = comp.width_in_blocks;
+      c.height = comp.height_in_blocks;
+      rows.resize(c.height);
+      cols.resize(c.width);
+      MarkKept(info, *job_, ci, rows.data(), cols.data());
+      const auto slots = [](const std::vector<std::uint8_t>& marks, std::vector<std::int32_t>& to) {
+        std::int32_t n = 0;
+        to.resize(marks.size());
+        for (std::size_t i = 0; i < marks.size(); ++i) to[i] = marks[i] ? n++ : -1;
+        return static_cast<JDIMENSION>(n);
+      };
+      c.kept_rows = slots(rows, c.row_slot);
+      c.kept_cols = slots(cols, c.col_slot);
+      kept_blocks += static_cast<std::size_t>(c.kept_rows) * c.kept_cols;
+      flags += static_cast<std::size_t>(c.width) * c.height;
+    }
+    // One store, so that it comes in as few pages as can be.
+    constexpr std::size_t kFlagsPerBlock = sizeof(Block) / sizeof(std::uint64_t);
+    arena_ = ZeroedArray<Block>(kept_blocks + (flags + kFlagsPerBlock - 1) / kFlagsPerBlock);
+    Block* next = &arena_[0];
+    for (Component& c : components_) {
+      c.kept = next;
+      next += static_cast<std::size_t>(c.kept_rows) * c.kept_cols;
+    }
+    auto* flag = reinterpret_cast<std::uint64_t*>(next);
+    for (Component& c : components_) {
+      c.nonzero = flag;
+      flag += static_cast<std::size_t>(c.width) * c.height;
+    }
+  } catch (const std::bad_alloc&) {
+    components_.clear();
+    arena_ = ZeroedArray<Block>();
+    return false;
+  }
+  return true;
+}
+
+void ProgressiveStore::StartInputPass(j_decompress_ptr info) {
+  info->input_iMCU_row = 0;
+  static_cast<ProgressiveStore*>(reinterpret_cast<Controller*>(info->coef)->store)
+      ->StartScan(*info);
+}
+
+// The library has read the scan's header and checked it (jdphuff's start_pass).
+void ProgressiveStore::StartScan(jpeg_decompress_struct& info) {
+  if (failed_) return;
+  if (info.restart_interval != 0 || info.src->bytes_in_buffer == 0) {
+    failed_ = true;
+    return;
+  }
+  const bool dc = info.Ss == 0;
+  kind_ = dc ? (info.Ah == 0 ? ScanKind::kDcFirst : ScanKind::kDcRefine)
+             : (info.Ah == 0 ? ScanKind::kAcFirst : ScanKind::kAcRefine);
+  ss_ = info.Ss;
+  se_ = info.Se;
+  al_ = info.Al;
+  for (int ci = 0; ci < info.comps_in_scan; ++ci) {
+    const jpeg_component_info& comp = *info.cur_comp_info[ci];
+    const int number = dc ? comp.dc_tbl_no : comp.ac_tbl_no;
+    const JHUFF_TBL* table =
+        dc ? info.dc_huff_tbl_ptrs[number] : info.ac_huff_tbl_ptrs[number];
+    HuffmanDecodeTable& made = tables_[static_cast<std::size_t>((dc ? 0 : NUM_HUFF_TBLS) + number)];
+    if (kind_ == ScanKind::kDcRefine) continue;  // no codes: one bit a block
+    if (table == nullptr || !made.Make(*table, !dc)) {
+      failed_ = true;
+      return;
+    }
+    if (dc) dc_table_[ci] = &made;
+    else ac_table_ = &made;
+  }
+  base_ = reinterpret_cast<const std::uint8_t*>(info.src->next_input_byte);
+  end_ = base_ + info.src->bytes_in_buffer;
+  at_ = BitPosition{base_, 0, 0, 0};
+  std::fill(std::begin(dc_), std::end(dc_), 0);
+  eob_run_ = 0;
+}
+
+int ProgressiveStore::ConsumeData(j_decompress_ptr info) {
+  auto& self =
+      *static_cast<ProgressiveStore*>(reinterpret_cast<Controller*>(info->coef)->store);
+  if (!self.failed_ && !self.DecodeRow(*info)) self.failed_ = true;
+  if (!self.failed_ && ++info->input_iMCU_row < info->total_iMCU_rows) return JPEG_ROW_COMPLETED;
+  if (!self.failed_ && !self.EndScan(*info)) self.failed_ = true;
+  if (self.failed_) self.LeadToEnd(*info);
+  (*info->inputctl->finish_input_pass)(info);
+  return JPEG_SCAN_COMPLETED;
+}
+
+bool ProgressiveStore::DecodeRow(jpeg_decompress_struct& info) {
+  Reader r{at_, end_};
+  bool ok = true;
+  if (info.comps_in_scan > 1) {
+    ok = DecodeInterleavedRow(r, info);
+  } else {
+    const jpeg_component_info& comp = *info.cur_comp_info[0];
+    Component& c = components_[static_cast<std::size_t>(comp.component_index)];
+    const int rows = info.input_iMCU_row + 1 < info.total_iMCU_rows ? comp.v_samp_factor
+                                                                    : comp.last_row_height;
+    for (int y = 0; ok && y < rows; ++y) {
+      const JDIMENSION row =
+          info.input_iMCU_row * static_cast<JDIMENSION>(comp.v_samp_factor) + y;
+      switch (kind_) {
+        case ScanKind::kDcFirst: ok = DecodeBlockRow<ScanKind::kDcFirst>(r, c, row, c.width); break;
+        case ScanKind::kDcRefine: ok = DecodeBlockRow<ScanKind::kDcRefine>(r, c, row, c.width); break;
+        case ScanKind::kAcFirst: ok = DecodeBlockRow<ScanKind::kAcFirst>(r, c, row, c.width); break;
+        case ScanKind::kAcRefine: ok = DecodeBlockRow<ScanKind::kAcRefine>(r, c, row, c.width); break;
+      }
+    }
+  }
+  at_ = r.at;
+  return ok && r.at.count >= r.at.made_up;  // else it used bits from past the data's end
+}
+
+template <ProgressiveStore::ScanKind kKind>
+bool ProgressiveStore::DecodeBlockRow(Reader& r, Component& c, JDIMENSION row,
+                                      JDIMENSION blocks) {
+  const bool row_kept = c.row_slot[row] >= 0;
+  std::uint64_t* nonzero = &c.nonzero[static_cast<std::size_t>(row) * c.width];
+  const int p1 = 1 << al_;
+  for (JDIMENSION x = 0; x < blocks; ++x) {
+    JCOEF* block = row_kept ? c.At(row, x) : nullptr;
+    if constexpr (kKind == ScanKind::kDcFirst) {
+      if (r.at.count < 32) r.Fill();
+      const int size = dc_table_[0]->Decode(r);
+      if (size < 0 || size > 15) return false;
+      dc_[0] += Extend(static_cast<int>(Take(r, size)), size);
+      if (dc_[0] < -(1 << 30) || dc_[0] > 1 << 30) return false;
+      if (block != nullptr)
+        block[0] = static_cast<JCOEF>(static_cast<std::uint32_t>(dc_[0]) << al_);
+    } else if constexpr (kKind == ScanKind::kDcRefine) {
+      if (r.at.count < 32) r.Fill();
+      if (Take(r, 1) && block != nullptr) block[0] = static_cast<JCOEF>(block[0] | p1);
+    } else {
+      constexpr bool kFirst = kKind == ScanKind::kAcFirst;
+      const auto decode = [&](auto store) {
+        constexpr bool kStore = decltype(store)::value;
+        return kFirst ? AcFirst<kStore>(r, *ac_table_, ss_, se_, al_, eob_run_, nonzero[x], block)
+                      : AcRefine<kStore>(r, *ac_table_, ss_, se_, al_, eob_run_, nonzero[x], block);
+      };
+      if (!(block != nullptr ? decode(std::true_type{}) : decode(std::false_type{}))) return false;
+    }
+  }
+  return true;
+}
+
+// A DC scan of several components: MCU by MCU, each component's blocks of the MCU in rows,
+// blocks past a component's edge (filling its last MCUs) read and dropped.
+bool ProgressiveStore::DecodeInterleavedRow(Reader& r, jpeg_decompress_struct& info) {
+  struct Place {  // one block of the MCU
+    Component* c;
+    int ci;        // its component's place in the scan
+    JDIMENSION row;
+    bool row_kept;
+    JDIMENSION xi, width;  // its column in the component's MCU, and the MCU's width
+  };
+  Place places[D_MAX_BLOCKS_IN_MCU];
+  int n = 0;
+  bool any_kept = false;
+  for (int ci = 0; ci < info.comps_in_scan; ++ci) {
+    const jpeg_component_info& comp = *info.cur_comp_info[ci];
+    Component& c = components_[static_cast<std::size_t>(comp.component_index)];
+    for (int yi = 0; yi < comp.MCU_height; ++yi) {
+      const JDIMENSION row = info.input_iMCU_row * static_cast<JDIMENSION>(comp.MCU_height) + yi;
+      const bool kept = row < c.height && c.row_slot[row] >= 0;
+      any_kept = any_kept || kept;
+      for (int xi = 0; xi < comp.MCU_width; ++xi)
+        places[n++] = {&c, ci, row, kept, static_cast<JDIMENSION>(xi),
+                       static_cast<JDIMENSION>(comp.MCU_width)};
+    }
+  }
+  const int p1 = 1 << al_;
+  if (kind_ == ScanKind::kDcRefine) {
+    if (!any_kept) {  // one bit a block, all passed over
+      for (JDIMENSION mcu = 0; mcu < info.MCUs_per_row; ++mcu) SkipBits(r, n);
+      return true;
+    }
+    for (JDIMENSION mcu = 0; mcu < info.MCUs_per_row; ++mcu) {
+      if (r.at.count < 32) r.Fill();
+      for (int b = 0; b < n; ++b) {
+        if (r.at.count == 0) r.Fill();
+        const Place& p = places[b];
+        const JDIMENSION col = mcu * p.width + p.xi;
+        JCOEF* block = p.row_kept && col < p.c->width ? p.c->At(p.row, col) : nullptr;
+        if (Take(r, 1) && block != nullptr) block[0] = static_cast<JCOEF>(block[0] | p1);
+      }
+    }
+    return true;
+  }
+  for (JDIMENSION mcu = 0; mcu < info.MCUs_per_row; ++mcu) {
+    for (int b = 0; b < n; ++b) {
+      const Place& p = places[b];
+      if (r.at.count < 32) r.Fill();
+      const int size = dc_table_[p.ci]->Decode(r);
+      if (size < 0 || size > 15) return false;
+      int& dc = dc_[p.ci];
+      dc += Extend(static_cast<int>(Take(r, size)), size);
+      if (dc < -(1 << 30) || dc > 1 << 30) return false;
+      const JDIMENSION col = mcu * p.width + p.xi;
+      JCOEF* block = p.row_kept && col < p.c->width ? p.c->At(p.row, col) : nullptr;
+      if (block != nullptr) block[0] = static_cast<JCOEF>(static_cast<std::uint32_t>(dc) << al_);
+    }
+  }
+  return true;
+}
+
+// After the scan's last row: the source is set at the marker that follows, as the library's
+// own decoder leaves it; false where no marker follows at once.
+bool ProgressiveStore::EndScan(jpeg_decompress_struct& info) {
+  const std::uint8_t* marker = MarkerAt(BitOffset(at_, base_), base_, end_);
+  if (marker == nullptr) return false;
+  info.src->next_input_byte = marker;
+  info.src->bytes_in_buffer = static_cast<std::size_t>(end_ - marker);
+  return true;
+}
+
+// On data the store does not take: the library is shown the end of the image at once, and
+// the rest of the picture comes out of whatever the store holds; the draw is not used.
+void ProgressiveStore::LeadToEnd(jpeg_decompress_struct& info) {
+  static const JOCTET kEndOfImage[2] = {0xFF, JPEG_EOI};
+  info.src->next_input_byte = kEndOfImage;
+  info.src->bytes_in_buffer = 2;
+}
+
+// Blocks are smoothed only where scans leave some of the first coefficients unknown; that
+// is not done here.
+void ProgressiveStore::StartOutputPass(j_decompress_ptr info) {
+  auto& self =
+      *static_cast<ProgressiveStore*>(reinterpret_cast<Controller*>(info->coef)->store);
+  if (info->do_block_smoothing) {
+    for (int c = 0; c < info->num_components; ++c) {
+      for (int k = 0; k < 10; ++k) self.failed_ = self.failed_ || info->coef_bits[c][k] != 0;
+    }
+  }
+  info->output_iMCU_row = 0;
+}
+
+// One iMCU row through the inverse DCT, in the order the library's controller takes it (the
+// block filter counts its place from that order).
+int ProgressiveStore::DecompressData(j_decompress_ptr info, JSAMPIMAGE output) {
+  auto& self =
+      *static_cast<ProgressiveStore*>(reinterpret_cast<Controller*>(info->coef)->store);
+  const JDIMENSION imcu = info->output_iMCU_row;
+  for (int ci = 0; ci < info->num_components; ++ci) {
+    jpeg_component_info* comp = &info->comp_info[ci];
+    if (!comp->component_needed) continue;
+    Component& c = self.components_[static_cast<std::size_t>(ci)];
+    const auto v = static_cast<JDIMENSION>(comp->v_samp_factor);
+    JDIMENSION block_rows = v;
+    if (imcu + 1 == info->total_iMCU_rows && comp->height_in_blocks % v != 0)
+      block_rows = comp->height_in_blocks % v;
+    const inverse_DCT_method_ptr idct = info->idct->inverse_DCT[ci];
+    JSAMPARRAY out = output[ci];
+    for (JDIMENSION y = 0; y < block_rows; ++y) {
+      const JDIMENSION row = imcu * v + y;
+      JDIMENSION col_at = 0;
+      for (JDIMENSION x = 0; x < c.width; ++x) {
+        const JCOEF* block = c.At(row, x);
+        idct(info, comp, const_cast<JCOEFPTR>(block != nullptr ? block : kZeroBlock), out,
+             col_at);
+        col_at += static_cast<JDIMENSION>(comp->DCT_scaled_size);
+      }
+      out += comp->DCT_scaled_size;
+    }
+  }
+  return ++info->output_iMCU_row < info->total_iMCU_rows ? JPEG_ROW_COMPLETED
+                                                         : JPEG_SCAN_COMPLETED;
+}
