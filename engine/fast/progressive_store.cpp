@@ -1,6 +1,7 @@
 #include "engine/fast/progressive_store.h"
 
 #include <algorithm>
+#include <array>
 #include <new>
 
 // block_filter.h brings jpegint.h (which has no include guard): struct
@@ -18,10 +19,10 @@ struct Controller {
 
 alignas(32) const JCOEF kZeroBlock[DCTSIZE2] = {};
 
-// Bits k and above, up to and including `last`.
-std::uint64_t Band(int k, int last) {
+// Bits `first` to `last` (zigzag positions of a band).
+std::uint64_t Band(int first, int last) {
   const std::uint64_t upto = last >= 63 ? ~std::uint64_t{0} : (std::uint64_t{1} << (last + 1)) - 1;
-  return k > 63 ? 0 : upto & (~std::uint64_t{0} << k);
+  return upto & (~std::uint64_t{0} << first);
 }
 
 // The number of bits set (the machine's instruction is not part of the baseline the
@@ -31,6 +32,36 @@ int Ones(std::uint64_t x) {
   x = (x & 0x3333333333333333u) + ((x >> 2) & 0x3333333333333333u);
   x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0Fu;
   return static_cast<int>((x * 0x0101010101010101u) >> 56);
+}
+
+// By a byte and a rank r: the place in the byte of its set bit with r set bits below it.
+constexpr std::array<std::array<std::uint8_t, 8>, 256> kSelectInByte = [] {
+  std::array<std::array<std::uint8_t, 8>, 256> table{};
+  for (int byte = 0; byte < 256; ++byte) {
+    int rank = 0;
+    for (int bit = 0; bit < 8; ++bit) {
+      if (byte >> bit & 1) table[byte][rank++] = static_cast<std::uint8_t>(bit);
+    }
+  }
+  return table;
+}();
+
+// The set bit of `x` with `rank` set bits below it, as a mask; 0 when `x` has no more than
+// `rank` bits set. Without branches: the runs a refinement scan passes are too irregular to
+// predict.
+std::uint64_t SelectBit(std::uint64_t x, int rank) {
+  constexpr std::uint64_t kOnes = 0x0101010101010101u, kHigh = 0x8080808080808080u;
+  std::uint64_t counts = x - ((x >> 1) & 0x5555555555555555u);
+  counts = (counts & 0x3333333333333333u) + ((counts >> 2) & 0x3333333333333333u);
+  counts = (counts + (counts >> 4)) & 0x0F0F0F0F0F0F0F0Fu;
+  const std::uint64_t below_or_in = counts * kOnes;  // byte i: the bits set in bytes 0 to i
+  if (static_cast<int>(below_or_in >> 56) <= rank) return 0;
+  // High bit of byte i set where bytes 0 to i hold no more than `rank` bits.
+  const std::uint64_t within =
+      ((static_cast<std::uint64_t>(rank) * kOnes | kHigh) - below_or_in) & kHigh;
+  const int byte = __builtin_ctzll(~within & kHigh) >> 3;
+  const int before = byte == 0 ? 0 : static_cast<int>(below_or_in >> (8 * byte - 8) & 0xFF);
+  return std::uint64_t{1} << (8 * byte + kSelectInByte[x >> (8 * byte) & 0xFF][rank - before]);
 }
 
 // Passes over `n` bits (up to 64) that only need reading.
@@ -46,7 +77,8 @@ void SkipBits(Reader& r, int n) {
 // Reads the correction bits of the nonzero coefficients at `positions` (zigzag), and adds
 // one in the bit being refined to those whose bit is set, away from zero, as the library
 // does. Without a block they are only passed over.
-void Correct(Reader& r, std::uint64_t positions, JCOEF* block, int p1) {
+[[gnu::always_inline]] inline void Correct(Reader& r, std::uint64_t positions, JCOEF* block,
+                                           int p1) {
   if (block == nullptr) {
     SkipBits(r, Ones(positions));
     return;
@@ -116,20 +148,20 @@ template <bool kStore>
   return true;
 }
 
-// One block of an AC refinement scan: one more bit of every nonzero coefficient in the band,
-// and the coefficients that become nonzero (one bit each, plus its sign).
+// One block of an AC refinement scan: one more bit of every nonzero coefficient in the band
+// (`band`: its zigzag positions), and the coefficients that become nonzero (one bit each,
+// plus its sign).
 template <bool kStore>
-[[gnu::always_inline]] inline bool AcRefine(Reader& r, const HuffmanDecodeTable& t, int ss,
-                                            int se, int al, unsigned& eob_run,
+[[gnu::always_inline]] inline bool AcRefine(Reader& r, const HuffmanDecodeTable& t,
+                                            std::uint64_t band, int p1, unsigned& eob_run,
                                             std::uint64_t& nonzero, JCOEF* block) {
-  const int p1 = 1 << al;
-  int k = ss;
+  std::uint64_t left = band;  // the positions not passed yet
   if (eob_run == 0) {
-    for (; k <= se; ++k) {
+    while (left != 0) {
       if (r.at.count < 32) r.Fill();
       const int symbol = t.Decode(r);
       if (symbol < 0) return false;
-      int run = symbol >> 4;
+      const int run = symbol >> 4;
       const int size = symbol & 15;
       int value = 0;
       if (size != 0) {
@@ -141,20 +173,19 @@ template <bool kStore>
       }
       // The coefficient `run` zeros on (a run of sixteen zeros ends on the sixteenth), passing
       // the nonzero ones on the way, each with its correction bit.
-      std::uint64_t zeros = ~nonzero & Band(k, se);
-      for (int i = 0; i < run && zeros != 0; ++i) zeros &= zeros - 1;
-      const int target = zeros != 0 ? __builtin_ctzll(zeros) : se + 1;
-      Correct(r, nonzero & Band(k, target - 1), kStore ? block : nullptr, p1);
-      k = target;
+      const std::uint64_t target = SelectBit(~nonzero & left, run);  // 0: past the band
+      const std::uint64_t passed = target != 0 ? left & (target - 1) : left;
+      Correct(r, nonzero & passed, block, p1);
+      left &= ~(passed | target);
       if (value != 0) {
-        if (k > se) return false;
-        nonzero |= std::uint64_t{1} << k;
-        if constexpr (kStore) block[kNaturalOrder[k]] = static_cast<JCOEF>(value);
+        if (target == 0) return false;
+        nonzero |= target;
+        if constexpr (kStore) block[kNaturalOrder[__builtin_ctzll(target)]] = static_cast<JCOEF>(value);
       }
     }
   }
   if (eob_run > 0) {
-    Correct(r, nonzero & Band(k, se), kStore ? block : nullptr, p1);
+    Correct(r, nonzero & left, block, p1);
     --eob_run;
   }
   return true;
@@ -360,6 +391,7 @@ bool ProgressiveStore::DecodeBlockRow(Reader& r, Component& c, JDIMENSION row,
   const bool row_kept = c.row_slot[row] >= 0;
   std::uint64_t* nonzero = &c.nonzero[static_cast<std::size_t>(row) * c.width];
   const int p1 = 1 << al_;
+  const std::uint64_t band = Band(ss_, se_);
   for (JDIMENSION x = 0; x < blocks; ++x) {
     JCOEF* block = row_kept ? c.At(row, x) : nullptr;
     if constexpr (kKind == ScanKind::kDcFirst) {
@@ -378,7 +410,7 @@ bool ProgressiveStore::DecodeBlockRow(Reader& r, Component& c, JDIMENSION row,
       const auto decode = [&](auto store) {
         constexpr bool kStore = decltype(store)::value;
         return kFirst ? AcFirst<kStore>(r, *ac_table_, ss_, se_, al_, eob_run_, nonzero[x], block)
-                      : AcRefine<kStore>(r, *ac_table_, ss_, se_, al_, eob_run_, nonzero[x], block);
+                      : AcRefine<kStore>(r, *ac_table_, band, p1, eob_run_, nonzero[x], block);
       };
       if (!(block != nullptr ? decode(std::true_type{}) : decode(std::false_type{}))) return false;
     }
@@ -419,12 +451,13 @@ bool ProgressiveStore::DecodeInterleavedRow(Reader& r, jpeg_decompress_struct& i
     }
     for (JDIMENSION mcu = 0; mcu < info.MCUs_per_row; ++mcu) {
       if (r.at.count < 32) r.Fill();
+      const unsigned bits = Take(r, n);  // the MCU's blocks' bits, the first on top
       for (int b = 0; b < n; ++b) {
-        if (r.at.count == 0) r.Fill();
         const Place& p = places[b];
+        if (!p.row_kept || (bits >> (n - 1 - b) & 1u) == 0) continue;
         const JDIMENSION col = mcu * p.width + p.xi;
-        JCOEF* block = p.row_kept && col < p.c->width ? p.c->At(p.row, col) : nullptr;
-        if (Take(r, 1) && block != nullptr) block[0] = static_cast<JCOEF>(block[0] | p1);
+        JCOEF* block = col < p.c->width ? p.c->At(p.row, col) : nullptr;
+        if (block != nullptr) block[0] = static_cast<JCOEF>(block[0] | p1);
       }
     }
     return true;
