@@ -55,7 +55,7 @@ void StreamWith(Decompressor& jpeg, std::span<const std::uint8_t> bytes,
     MakeGreyLevels(info.desired_number_of_colors, dither);
     info.quantize_colors = FALSE;
   } else {
-    progressive.Arrange(info, job);
+    progressive.Arrange(info, job, HelpersPay(options));
   }
   jpeg_start_decompress(&info);
   draw.Started = true;
@@ -235,6 +235,7 @@ bool DrawFast(std::span<const std::uint8_t> bytes, const JpegSettings& settings,
     first.helper_clean = split.Join();
     helper_counts = split.Counts();
   }
+  progressive.Finish();
   first.engine_decoder_failed = index.Failed() || progressive.Failed();
   switch (Judge(first)) {
     case Verdict::kKeep:

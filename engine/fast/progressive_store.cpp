@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <new>
 
 // block_filter.h brings jpegint.h (which has no include guard): struct
@@ -49,7 +50,7 @@ constexpr std::array<std::array<std::uint8_t, 8>, 256> kSelectInByte = [] {
 // The set bit of `x` with `rank` set bits below it, as a mask; 0 when `x` has no more than
 // `rank` bits set. Without branches: the runs a refinement scan passes are too irregular to
 // predict.
-std::uint64_t SelectBit(std::uint64_t x, int rank) {
+[[gnu::always_inline]] inline std::uint64_t SelectBit(std::uint64_t x, int rank) {
   constexpr std::uint64_t kOnes = 0x0101010101010101u, kHigh = 0x8080808080808080u;
   std::uint64_t counts = x - ((x >> 1) & 0x5555555555555555u);
   counts = (counts & 0x3333333333333333u) + ((counts >> 2) & 0x3333333333333333u);
@@ -64,14 +65,19 @@ std::uint64_t SelectBit(std::uint64_t x, int rank) {
   return std::uint64_t{1} << (8 * byte + kSelectInByte[x >> (8 * byte) & 0xFF][rank - before]);
 }
 
-// Passes over `n` bits (up to 64) that only need reading.
-void SkipBits(Reader& r, int n) {
+// Passes over `n` bits (up to 63) that only need reading.
+[[gnu::noinline]] void SkipManyBits(Reader& r, int n) {
   while (n > 0) {
     if (r.at.count < 32) r.Fill();
     const int take = std::min(n, 32);
     r.Skip(take);
     n -= take;
   }
+}
+
+[[gnu::always_inline]] inline void SkipBits(Reader& r, int n) {
+  if (n < r.at.count) r.Skip(n);
+  else SkipManyBits(r, n);
 }
 
 // Reads the correction bits of the nonzero coefficients at `positions` (zigzag), and adds
@@ -193,9 +199,14 @@ template <bool kStore>
 
 }  // namespace
 
-void ProgressiveStore::Arrange(jpeg_decompress_struct& info, const Job& job) {
+void ProgressiveStore::Arrange(jpeg_decompress_struct& info, const Job& job, bool helper) {
+  Finish();
   in_place_ = failed_ = false;
   components_.clear();
+  arena_ = ZeroedArray<Block>();
+  jobs_.reset();
+  job_count_ = 0;
+  use_helper_ = helper;
   if (!info.progressive_mode || info.arith_code || info.buffered_image || info.raw_data_out ||
       !job.own_entropy || info.src == nullptr)
     return;
@@ -204,6 +215,13 @@ void ProgressiveStore::Arrange(jpeg_decompress_struct& info, const Job& job) {
   client_data_ = info.client_data;
   info.client_data = this;
   info.mem->realize_virt_arrays = TakeOverOrRealize;
+}
+
+void ProgressiveStore::Finish() {
+  if (helper_ == nullptr) return;
+  helper_->queue.Close();
+  if (!helper_->thread.Join()) failed_ = true;
+  helper_.reset();
 }
 
 std::size_t ProgressiveStore::Bytes() const {
@@ -265,7 +283,7 @@ bool ProgressiveStore::TakeOver(jpeg_decompress_struct& info) {
       return false;
   }
   try {
-    tables_.resize(2 * NUM_HUFF_TBLS);
+    jobs_ = std::make_unique<Scan[]>(kMostScans);
     components_.resize(static_cast<std::size_t>(info.num_components));
     std::vector<std::uint8_t> rows, cols;
     std::size_t kept_blocks = 0, flags = 0;
@@ -309,99 +327,171 @@ bool ProgressiveStore::TakeOver(jpeg_decompress_struct& info) {
   return true;
 }
 
-void ProgressiveStore::StartInputPass(j_decompress_ptr info) {
-  info->input_iMCU_row = 0;
-  static_cast<ProgressiveStore*>(reinterpret_cast<Controller*>(info->coef)->store)
-      ->StartScan(*info);
+// The first marker at or after `p` other than a restart marker: where a scan's data ends.
+const std::uint8_t* MarkerFrom(const std::uint8_t* p, const std::uint8_t* end) {
+  while (end - p >= 2) {
+    p = static_cast<const std::uint8_t*>(std::memchr(p, 0xFF, static_cast<std::size_t>(end - p)));
+    if (p == nullptr || end - p < 2) return nullptr;
+    if (p[1] != 0 && p[1] != 0xFF && (p[1] < JPEG_RST0 || p[1] > JPEG_RST0 + 7)) return p;
+    p += p[1] == 0xFF ? 1 : 2;
+  }
+  return nullptr;
 }
 
 // The library has read the scan's header and checked it (jdphuff's start_pass).
-void ProgressiveStore::StartScan(jpeg_decompress_struct& info) {
-  if (failed_) return;
-  if (info.restart_interval != 0 || info.src->bytes_in_buffer == 0) {
-    failed_ = true;
-    return;
-  }
+bool ProgressiveStore::TakeScan(jpeg_decompress_struct& info, Scan& scan) const {
+  if (info.restart_interval != 0 || info.comps_in_scan > MAX_COMPS_IN_SCAN ||
+      info.src->bytes_in_buffer == 0)
+    return false;
   const bool dc = info.Ss == 0;
-  kind_ = dc ? (info.Ah == 0 ? ScanKind::kDcFirst : ScanKind::kDcRefine)
-             : (info.Ah == 0 ? ScanKind::kAcFirst : ScanKind::kAcRefine);
-  ss_ = info.Ss;
-  se_ = info.Se;
-  al_ = info.Al;
-  for (int ci = 0; ci < info.comps_in_scan; ++ci) {
+  scan.kind = dc ? (info.Ah == 0 ? ScanKind::kDcFirst : ScanKind::kDcRefine)
+                 : (info.Ah == 0 ? ScanKind::kAcFirst : ScanKind::kAcRefine);
+  scan.ss = info.Ss;
+  scan.se = info.Se;
+  scan.al = info.Al;
+  scan.comps = info.comps_in_scan;
+  scan.mcus_per_row = info.MCUs_per_row;
+  scan.imcu_rows = info.total_iMCU_rows;
+  const bool codes = scan.kind != ScanKind::kDcRefine;  // else one bit a block
+  scan.tables = codes ? std::make_unique<HuffmanDecodeTable[]>(dc ? scan.comps : 1) : nullptr;
+  for (int ci = 0; ci < scan.comps; ++ci) {
     const jpeg_component_info& comp = *info.cur_comp_info[ci];
+    scan.component[ci] = comp.component_index;
+    scan.mcu_width[ci] = comp.MCU_width;
+    scan.mcu_height[ci] = comp.MCU_height;
+    scan.rows_per_imcu = comp.v_samp_factor;
+    scan.last_rows = comp.last_row_height;
+    if (!codes || (!dc && ci > 0)) continue;
     const int number = dc ? comp.dc_tbl_no : comp.ac_tbl_no;
-    const JHUFF_TBL* table =
-        dc ? info.dc_huff_tbl_ptrs[number] : info.ac_huff_tbl_ptrs[number];
-    HuffmanDecodeTable& made = tables_[static_cast<std::size_t>((dc ? 0 : NUM_HUFF_TBLS) + number)];
-    if (kind_ == ScanKind::kDcRefine) continue;  // no codes: one bit a block
-    if (table == nullptr || !made.Make(*table, !dc)) {
-      failed_ = true;
-      return;
-    }
-    if (dc) dc_table_[ci] = &made;
-    else ac_table_ = &made;
+    const JHUFF_TBL* table = dc ? info.dc_huff_tbl_ptrs[number] : info.ac_huff_tbl_ptrs[number];
+    HuffmanDecodeTable& made = scan.tables[dc ? ci : 0];
+    if (table == nullptr || !made.Make(*table, !dc)) return false;
+    if (dc) scan.dc[ci] = &made;
+    else scan.ac = &made;
   }
-  base_ = reinterpret_cast<const std::uint8_t*>(info.src->next_input_byte);
-  end_ = base_ + info.src->bytes_in_buffer;
-  at_ = BitPosition{base_, 0, 0, 0};
-  std::fill(std::begin(dc_), std::end(dc_), 0);
-  eob_run_ = 0;
+  scan.base = reinterpret_cast<const std::uint8_t*>(info.src->next_input_byte);
+  scan.end = scan.base + info.src->bytes_in_buffer;
+  scan.marker = MarkerFrom(scan.base, scan.end);
+  scan.at = BitPosition{scan.base, 0, 0, 0};
+  std::fill(std::begin(scan.dc_pred), std::end(scan.dc_pred), 0);
+  scan.eob_run = 0;
+  return scan.marker != nullptr;
 }
 
+void ProgressiveStore::StartInputPass(j_decompress_ptr info) {
+  auto& self = *static_cast<ProgressiveStore*>(reinterpret_cast<Controller*>(info->coef)->store);
+  info->input_iMCU_row = 0;
+  self.scan_end_ = nullptr;
+  if (self.failed_) return;
+  if (self.job_count_ == kMostScans) {
+    self.failed_ = true;
+    return;
+  }
+  // The first component's AC scans are read here; the others go to the helper, in order.
+  const bool here = info->Ss != 0 && info->cur_comp_info[0]->component_index == 0;
+  const bool helper = !here && self.StartHelper();
+  Scan& scan = helper ? self.jobs_[self.job_count_] : self.current_;
+  if (!self.TakeScan(*info, scan)) {
+    self.failed_ = true;
+    return;
+  }
+  self.scan_end_ = scan.marker;
+  if (helper) {
+    self.helper_->queue.Publish(++self.job_count_);
+  } else if (!self.Read(scan)) {
+    self.failed_ = true;
+  }
+}
+
+bool ProgressiveStore::StartHelper() {
+  if (helper_ != nullptr) return true;
+  if (!use_helper_) return false;
+  helper_ = std::make_unique<Helper>();
+  if (helper_->thread.Fork([this, queue = &helper_->queue] { return ReadJobs(*queue); }))
+    return true;
+  helper_.reset();
+  use_helper_ = false;
+  return false;
+}
+
+// The helper's task: the scans published to it, in order, until the queue is closed.
+bool ProgressiveStore::ReadJobs(RowQueue& queue) {
+  std::size_t done = 0;
+  for (;;) {
+    const std::size_t published = queue.WaitForItems(done);
+    if (published <= done) return true;
+    for (; done < published; ++done) {
+      if (!Read(jobs_[done])) return false;
+    }
+  }
+}
+
+// The library reads on from the marker after the scan's data, whoever reads the data.
 int ProgressiveStore::ConsumeData(j_decompress_ptr info) {
-  auto& self =
-      *static_cast<ProgressiveStore*>(reinterpret_cast<Controller*>(info->coef)->store);
-  if (!self.failed_ && !self.DecodeRow(*info)) self.failed_ = true;
-  if (!self.failed_ && ++info->input_iMCU_row < info->total_iMCU_rows) return JPEG_ROW_COMPLETED;
-  if (!self.failed_ && !self.EndScan(*info)) self.failed_ = true;
-  if (self.failed_) self.LeadToEnd(*info);
+  auto& self = *static_cast<ProgressiveStore*>(reinterpret_cast<Controller*>(info->coef)->store);
+  info->input_iMCU_row = info->total_iMCU_rows;
+  if (self.failed_ || self.scan_end_ == nullptr) {
+    // Not taken: the library is shown the end of the image at once, and the rest of the
+    // picture comes out of whatever the store holds; the draw is not used.
+    static const JOCTET kEndOfImage[2] = {0xFF, JPEG_EOI};
+    info->src->next_input_byte = kEndOfImage;
+    info->src->bytes_in_buffer = 2;
+  } else {
+    const auto* at = reinterpret_cast<const std::uint8_t*>(info->src->next_input_byte);
+    info->src->bytes_in_buffer -= static_cast<std::size_t>(self.scan_end_ - at);
+    info->src->next_input_byte = self.scan_end_;
+  }
   (*info->inputctl->finish_input_pass)(info);
   return JPEG_SCAN_COMPLETED;
 }
 
-bool ProgressiveStore::DecodeRow(jpeg_decompress_struct& info) {
-  Reader r{at_, end_};
+// Reads the whole scan; true when its data ends at the marker found for it.
+bool ProgressiveStore::Read(Scan& scan) {
   bool ok = true;
-  if (info.comps_in_scan > 1) {
-    ok = DecodeInterleavedRow(r, info);
+  for (JDIMENSION imcu = 0; ok && imcu < scan.imcu_rows; ++imcu) ok = DecodeRow(scan, imcu);
+  ok = ok && MarkerAt(BitOffset(scan.at, scan.base), scan.base, scan.end) == scan.marker;
+  scan.tables.reset();
+  return ok;
+}
+
+bool ProgressiveStore::DecodeRow(Scan& scan, JDIMENSION imcu) {
+  Reader r{scan.at, scan.end};
+  bool ok = true;
+  if (scan.comps > 1) {
+    ok = DecodeInterleavedRow(scan, r, imcu);
   } else {
-    const jpeg_component_info& comp = *info.cur_comp_info[0];
-    Component& c = components_[static_cast<std::size_t>(comp.component_index)];
-    const int rows = info.input_iMCU_row + 1 < info.total_iMCU_rows ? comp.v_samp_factor
-                                                                    : comp.last_row_height;
+    Component& c = components_[static_cast<std::size_t>(scan.component[0])];
+    const int rows = imcu + 1 < scan.imcu_rows ? scan.rows_per_imcu : scan.last_rows;
     for (int y = 0; ok && y < rows; ++y) {
-      const JDIMENSION row =
-          info.input_iMCU_row * static_cast<JDIMENSION>(comp.v_samp_factor) + y;
-      switch (kind_) {
-        case ScanKind::kDcFirst: ok = DecodeBlockRow<ScanKind::kDcFirst>(r, c, row, c.width); break;
-        case ScanKind::kDcRefine: ok = DecodeBlockRow<ScanKind::kDcRefine>(r, c, row, c.width); break;
-        case ScanKind::kAcFirst: ok = DecodeBlockRow<ScanKind::kAcFirst>(r, c, row, c.width); break;
-        case ScanKind::kAcRefine: ok = DecodeBlockRow<ScanKind::kAcRefine>(r, c, row, c.width); break;
+      const JDIMENSION row = imcu * static_cast<JDIMENSION>(scan.rows_per_imcu) + y;
+      switch (scan.kind) {
+        case ScanKind::kDcFirst: ok = DecodeBlockRow<ScanKind::kDcFirst>(scan, r, c, row); break;
+        case ScanKind::kDcRefine: ok = DecodeBlockRow<ScanKind::kDcRefine>(scan, r, c, row); break;
+        case ScanKind::kAcFirst: ok = DecodeBlockRow<ScanKind::kAcFirst>(scan, r, c, row); break;
+        case ScanKind::kAcRefine: ok = DecodeBlockRow<ScanKind::kAcRefine>(scan, r, c, row); break;
       }
     }
   }
-  at_ = r.at;
+  scan.at = r.at;
   return ok && r.at.count >= r.at.made_up;  // else it used bits from past the data's end
 }
 
 template <ProgressiveStore::ScanKind kKind>
-bool ProgressiveStore::DecodeBlockRow(Reader& r, Component& c, JDIMENSION row,
-                                      JDIMENSION blocks) {
+bool ProgressiveStore::DecodeBlockRow(Scan& scan, Reader& r, Component& c, JDIMENSION row) {
   const bool row_kept = c.row_slot[row] >= 0;
   std::uint64_t* nonzero = &c.nonzero[static_cast<std::size_t>(row) * c.width];
-  const int p1 = 1 << al_;
-  const std::uint64_t band = Band(ss_, se_);
-  for (JDIMENSION x = 0; x < blocks; ++x) {
+  const int al = scan.al, p1 = 1 << al;
+  const std::uint64_t band = Band(scan.ss, scan.se);
+  int& dc = scan.dc_pred[0];
+  for (JDIMENSION x = 0; x < c.width; ++x) {
     JCOEF* block = row_kept ? c.At(row, x) : nullptr;
     if constexpr (kKind == ScanKind::kDcFirst) {
       if (r.at.count < 32) r.Fill();
-      const int size = dc_table_[0]->Decode(r);
+      const int size = scan.dc[0]->Decode(r);
       if (size < 0 || size > 15) return false;
-      dc_[0] += Extend(static_cast<int>(Take(r, size)), size);
-      if (dc_[0] < -(1 << 30) || dc_[0] > 1 << 30) return false;
-      if (block != nullptr)
-        block[0] = static_cast<JCOEF>(static_cast<std::uint32_t>(dc_[0]) << al_);
+      dc += Extend(static_cast<int>(Take(r, size)), size);
+      if (dc < -(1 << 30) || dc > 1 << 30) return false;
+      if (block != nullptr) block[0] = static_cast<JCOEF>(static_cast<std::uint32_t>(dc) << al);
     } else if constexpr (kKind == ScanKind::kDcRefine) {
       if (r.at.count < 32) r.Fill();
       if (Take(r, 1) && block != nullptr) block[0] = static_cast<JCOEF>(block[0] | p1);
@@ -409,8 +499,9 @@ bool ProgressiveStore::DecodeBlockRow(Reader& r, Component& c, JDIMENSION row,
       constexpr bool kFirst = kKind == ScanKind::kAcFirst;
       const auto decode = [&](auto store) {
         constexpr bool kStore = decltype(store)::value;
-        return kFirst ? AcFirst<kStore>(r, *ac_table_, ss_, se_, al_, eob_run_, nonzero[x], block)
-                      : AcRefine<kStore>(r, *ac_table_, band, p1, eob_run_, nonzero[x], block);
+        return kFirst ? AcFirst<kStore>(r, *scan.ac, scan.ss, scan.se, al, scan.eob_run,
+                                        nonzero[x], block)
+                      : AcRefine<kStore>(r, *scan.ac, band, p1, scan.eob_run, nonzero[x], block);
       };
       if (!(block != nullptr ? decode(std::true_type{}) : decode(std::false_type{}))) return false;
     }
@@ -420,7 +511,7 @@ bool ProgressiveStore::DecodeBlockRow(Reader& r, Component& c, JDIMENSION row,
 
 // A DC scan of several components: MCU by MCU, each component's blocks of the MCU in rows,
 // blocks past a component's edge (filling its last MCUs) read and dropped.
-bool ProgressiveStore::DecodeInterleavedRow(Reader& r, jpeg_decompress_struct& info) {
+bool ProgressiveStore::DecodeInterleavedRow(Scan& scan, Reader& r, JDIMENSION imcu) {
   struct Place {  // one block of the MCU
     Component* c;
     int ci;        // its component's place in the scan
@@ -431,25 +522,24 @@ bool ProgressiveStore::DecodeInterleavedRow(Reader& r, jpeg_decompress_struct& i
   Place places[D_MAX_BLOCKS_IN_MCU];
   int n = 0;
   bool any_kept = false;
-  for (int ci = 0; ci < info.comps_in_scan; ++ci) {
-    const jpeg_component_info& comp = *info.cur_comp_info[ci];
-    Component& c = components_[static_cast<std::size_t>(comp.component_index)];
-    for (int yi = 0; yi < comp.MCU_height; ++yi) {
-      const JDIMENSION row = info.input_iMCU_row * static_cast<JDIMENSION>(comp.MCU_height) + yi;
+  for (int ci = 0; ci < scan.comps; ++ci) {
+    Component& c = components_[static_cast<std::size_t>(scan.component[ci])];
+    for (int yi = 0; yi < scan.mcu_height[ci]; ++yi) {
+      const JDIMENSION row = imcu * static_cast<JDIMENSION>(scan.mcu_height[ci]) + yi;
       const bool kept = row < c.height && c.row_slot[row] >= 0;
       any_kept = any_kept || kept;
-      for (int xi = 0; xi < comp.MCU_width; ++xi)
+      for (int xi = 0; xi < scan.mcu_width[ci] && n < D_MAX_BLOCKS_IN_MCU; ++xi)
         places[n++] = {&c, ci, row, kept, static_cast<JDIMENSION>(xi),
-                       static_cast<JDIMENSION>(comp.MCU_width)};
+                       static_cast<JDIMENSION>(scan.mcu_width[ci])};
     }
   }
-  const int p1 = 1 << al_;
-  if (kind_ == ScanKind::kDcRefine) {
+  const int p1 = 1 << scan.al;
+  if (scan.kind == ScanKind::kDcRefine) {
     if (!any_kept) {  // one bit a block, all passed over
-      for (JDIMENSION mcu = 0; mcu < info.MCUs_per_row; ++mcu) SkipBits(r, n);
+      for (JDIMENSION mcu = 0; mcu < scan.mcus_per_row; ++mcu) SkipBits(r, n);
       return true;
     }
-    for (JDIMENSION mcu = 0; mcu < info.MCUs_per_row; ++mcu) {
+    for (JDIMENSION mcu = 0; mcu < scan.mcus_per_row; ++mcu) {
       if (r.at.count < 32) r.Fill();
       const unsigned bits = Take(r, n);  // the MCU's blocks' bits, the first on top
       for (int b = 0; b < n; ++b) {
@@ -462,39 +552,22 @@ bool ProgressiveStore::DecodeInterleavedRow(Reader& r, jpeg_decompress_struct& i
     }
     return true;
   }
-  for (JDIMENSION mcu = 0; mcu < info.MCUs_per_row; ++mcu) {
+  for (JDIMENSION mcu = 0; mcu < scan.mcus_per_row; ++mcu) {
     for (int b = 0; b < n; ++b) {
       const Place& p = places[b];
       if (r.at.count < 32) r.Fill();
-      const int size = dc_table_[p.ci]->Decode(r);
+      const int size = scan.dc[p.ci]->Decode(r);
       if (size < 0 || size > 15) return false;
-      int& dc = dc_[p.ci];
+      int& dc = scan.dc_pred[p.ci];
       dc += Extend(static_cast<int>(Take(r, size)), size);
       if (dc < -(1 << 30) || dc > 1 << 30) return false;
       const JDIMENSION col = mcu * p.width + p.xi;
       JCOEF* block = p.row_kept && col < p.c->width ? p.c->At(p.row, col) : nullptr;
-      if (block != nullptr) block[0] = static_cast<JCOEF>(static_cast<std::uint32_t>(dc) << al_);
+      if (block != nullptr)
+        block[0] = static_cast<JCOEF>(static_cast<std::uint32_t>(dc) << scan.al);
     }
   }
   return true;
-}
-
-// After the scan's last row: the source is set at the marker that follows, as the library's
-// own decoder leaves it; false where no marker follows at once.
-bool ProgressiveStore::EndScan(jpeg_decompress_struct& info) {
-  const std::uint8_t* marker = MarkerAt(BitOffset(at_, base_), base_, end_);
-  if (marker == nullptr) return false;
-  info.src->next_input_byte = marker;
-  info.src->bytes_in_buffer = static_cast<std::size_t>(end_ - marker);
-  return true;
-}
-
-// On data the store does not take: the library is shown the end of the image at once, and
-// the rest of the picture comes out of whatever the store holds; the draw is not used.
-void ProgressiveStore::LeadToEnd(jpeg_decompress_struct& info) {
-  static const JOCTET kEndOfImage[2] = {0xFF, JPEG_EOI};
-  info.src->next_input_byte = kEndOfImage;
-  info.src->bytes_in_buffer = 2;
 }
 
 // Blocks are smoothed only where scans leave some of the first coefficients unknown; that
@@ -502,6 +575,7 @@ void ProgressiveStore::LeadToEnd(jpeg_decompress_struct& info) {
 void ProgressiveStore::StartOutputPass(j_decompress_ptr info) {
   auto& self =
       *static_cast<ProgressiveStore*>(reinterpret_cast<Controller*>(info->coef)->store);
+  self.Finish();
   if (info->do_block_smoothing) {
     for (int c = 0; c < info->num_components; ++c) {
       for (int k = 0; k < 10; ++k) self.failed_ = self.failed_ || info->coef_bits[c][k] != 0;

@@ -9,31 +9,49 @@
 // not surely fit the memory allowed, the store does not stand in: the library then fails or
 // decodes as it always does).
 //
+// Each scan's data is found first (it ends at the first marker other than a restart
+// marker), and the library, told that the scan is read, reads on to the next one while the
+// scan is decoded: the first component's AC scans on the library's thread, the others by a
+// helper thread where the options allow it.
+//
 // Only clean data is decoded here. A bad code, a restart marker, data that runs into a marker
 // or leaves stray bytes before it, a coefficient that could overflow, a picture the library
-// would smooth (its scans leave coefficients unknown): each marks the store as failed and
-// leads the library to the end of the image; the draw must then be done again by the
-// library's own decoder, which gives the exact pixels, warnings and errors of such data.
+// would smooth (its scans leave coefficients unknown): each marks the store as failed; the
+// draw must then be done again by the library's own decoder, which gives the exact pixels,
+// warnings and errors of such data.
 #include <cstdint>
 #include <cstdio>  // jpeglib.h needs FILE and size_t first
+#include <memory>
 #include <vector>
 
 #include <jpeglib.h>
 
 #include "engine/fast/huffman_reader.h"
+#include "engine/fast/threads.h"
 #include "engine/large_pages.h"
 
 struct Job;
 
 class ProgressiveStore {
  public:
+  ProgressiveStore() = default;
+  ~ProgressiveStore() { Finish(); }
+  ProgressiveStore(const ProgressiveStore&) = delete;
+  ProgressiveStore& operator=(const ProgressiveStore&) = delete;
+
   // Before jpeg_start_decompress, with the whole file in the source buffer: arranges for the
   // store to stand in as soon as the library has set up a progressive Huffman picture whose
   // blocks the block filter chooses from `job`'s picks (the same blocks FilterBlocks keeps
-  // after the start). Does nothing for any other picture.
-  void Arrange(jpeg_decompress_struct& info, const Job& job);
+  // after the start). Does nothing for any other picture. With `helper`, a helper thread
+  // reads the scans other than the first component's AC scans while the library's thread
+  // reads those.
+  void Arrange(jpeg_decompress_struct& info, const Job& job, bool helper);
+
+  // Waits for the helper (once every scan is read, or on the way out of a failed draw).
+  void Finish();
 
   bool InPlace() const { return in_place_; }
+  // After Finish.
   bool Failed() const { return failed_; }
   void Fail() { failed_ = true; }
 
@@ -57,6 +75,28 @@ class ProgressiveStore {
     }
   };
   enum class ScanKind { kDcFirst, kDcRefine, kAcFirst, kAcRefine };
+  // One scan as its reader needs it, taken from the library when it starts the scan: the
+  // reader may be the helper, while the library reads on.
+  struct Scan {
+    ScanKind kind = ScanKind::kDcFirst;
+    int ss = 0, se = 0, al = 0;
+    int comps = 0;                          // in the scan
+    int component[MAX_COMPS_IN_SCAN] = {};  // their places in the picture
+    int mcu_width[MAX_COMPS_IN_SCAN] = {}, mcu_height[MAX_COMPS_IN_SCAN] = {};
+    int rows_per_imcu = 0, last_rows = 0;  // block rows of a one-component scan's iMCU rows
+    JDIMENSION mcus_per_row = 0, imcu_rows = 0;
+    std::unique_ptr<HuffmanDecodeTable[]> tables;  // its own, dropped once it is read
+    const HuffmanDecodeTable* dc[MAX_COMPS_IN_SCAN] = {};
+    const HuffmanDecodeTable* ac = nullptr;
+    const std::uint8_t* base = nullptr;    // where its data starts
+    const std::uint8_t* end = nullptr;     // the end of the bytes in hand
+    const std::uint8_t* marker = nullptr;  // the marker its data must end at
+    // The reader's state.
+    BitPosition at;
+    int dc_pred[MAX_COMPS_IN_SCAN] = {};
+    unsigned eob_run = 0;
+  };
+  static constexpr std::size_t kMostScans = 64;
 
   static void TakeOverOrRealize(j_common_ptr common);
   static void StartInputPass(j_decompress_ptr info);
@@ -66,31 +106,36 @@ class ProgressiveStore {
 
   bool TakeOver(jpeg_decompress_struct& info);
   static bool LibraryBuffersFit(const jpeg_decompress_struct& info);
-  void StartScan(jpeg_decompress_struct& info);
-  bool DecodeRow(jpeg_decompress_struct& info);
+  bool TakeScan(jpeg_decompress_struct& info, Scan& scan) const;
+  bool Read(Scan& scan);
+  bool DecodeRow(Scan& scan, JDIMENSION imcu);
   template <ScanKind kKind>
-  bool DecodeBlockRow(Reader& r, Component& c, JDIMENSION row, JDIMENSION blocks);
-  bool DecodeInterleavedRow(Reader& r, jpeg_decompress_struct& info);
-  bool EndScan(jpeg_decompress_struct& info);
-  void LeadToEnd(jpeg_decompress_struct& info);
+  bool DecodeBlockRow(Scan& scan, Reader& r, Component& c, JDIMENSION row);
+  bool DecodeInterleavedRow(Scan& scan, Reader& r, JDIMENSION imcu);
+  bool StartHelper();
+  bool ReadJobs(RowQueue& queue);
 
   const Job* job_ = nullptr;
   void (*realize_)(j_common_ptr) = nullptr;  // the library's
   void* client_data_ = nullptr;              // the caller's, given back once the hook has run
   bool in_place_ = false;
-  bool failed_ = false;
+  bool failed_ = false;  // the library's thread's: the helper's failure joins it at Finish
   std::vector<Component> components_;
   ZeroedArray<Block> arena_;  // every component's kept blocks, then its nonzero flags
 
-  // The scan being read.
-  ScanKind kind_ = ScanKind::kDcFirst;
-  int ss_ = 0, se_ = 0, al_ = 0;
-  const HuffmanDecodeTable* dc_table_[MAX_COMPS_IN_SCAN] = {};
-  const HuffmanDecodeTable* ac_table_ = nullptr;
-  std::vector<HuffmanDecodeTable> tables_;  // DC 0-3, then AC 0-3
-  BitPosition at_;
-  const std::uint8_t* base_ = nullptr;  // where the scan's data starts
-  const std::uint8_t* end_ = nullptr;   // the end of the bytes in hand
-  int dc_[MAX_COMPS_IN_SCAN] = {};
-  unsigned eob_run_ = 0;
+  // Scans for the helper (threads.h): the library's thread writes scan i and publishes it;
+  // from then on the helper alone touches it. Each reads and writes only its own
+  // components' stores, but for the DC coefficients of the first component's kept blocks,
+  // which the helper writes and the library's thread, reading only AC coefficients, leaves
+  // alone. The library's thread reads the stores only after Finish.
+  bool use_helper_ = false;
+  std::unique_ptr<Scan[]> jobs_;  // kMostScans of them
+  std::size_t job_count_ = 0;
+  struct Helper {
+    RowQueue queue;  // the scans published to the helper; closed by Finish
+    ForkJoin thread;  // after the queue: joined before it goes
+  };
+  std::unique_ptr<Helper> helper_;  // last: joined (Finish) before what it uses goes
+  Scan current_;  // a scan read on the library's thread
+  const std::uint8_t* scan_end_ = nullptr;  // the marker after the current scan's data
 };
