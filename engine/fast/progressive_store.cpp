@@ -7,6 +7,7 @@
 
 // block_filter.h brings jpegint.h (which has no include guard): struct
 // jpeg_d_coef_controller, which the store stands in for.
+#include "engine/fast/bit_select.h"
 #include "engine/fast/block_filter.h"
 #include "engine/fast/stream_rows.h"
 
@@ -24,45 +25,6 @@ alignas(32) const JCOEF kZeroBlock[DCTSIZE2] = {};
 std::uint64_t Band(int first, int last) {
   const std::uint64_t upto = last >= 63 ? ~std::uint64_t{0} : (std::uint64_t{1} << (last + 1)) - 1;
   return upto & (~std::uint64_t{0} << first);
-}
-
-// The number of bits set (the machine's instruction is not part of the baseline the
-// program is built for, and the library call costs more than this).
-int Ones(std::uint64_t x) {
-  x -= (x >> 1) & 0x5555555555555555u;
-  x = (x & 0x3333333333333333u) + ((x >> 2) & 0x3333333333333333u);
-  x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0Fu;
-  return static_cast<int>((x * 0x0101010101010101u) >> 56);
-}
-
-// By a byte and a rank r: the place in the byte of its set bit with r set bits below it.
-constexpr std::array<std::array<std::uint8_t, 8>, 256> kSelectInByte = [] {
-  std::array<std::array<std::uint8_t, 8>, 256> table{};
-  for (int byte = 0; byte < 256; ++byte) {
-    int rank = 0;
-    for (int bit = 0; bit < 8; ++bit) {
-      if (byte >> bit & 1) table[byte][rank++] = static_cast<std::uint8_t>(bit);
-    }
-  }
-  return table;
-}();
-
-// The set bit of `x` with `rank` set bits below it, as a mask; 0 when `x` has no more than
-// `rank` bits set. Without branches: the runs a refinement scan passes are too irregular to
-// predict.
-[[gnu::always_inline]] inline std::uint64_t SelectBit(std::uint64_t x, int rank) {
-  constexpr std::uint64_t kOnes = 0x0101010101010101u, kHigh = 0x8080808080808080u;
-  std::uint64_t counts = x - ((x >> 1) & 0x5555555555555555u);
-  counts = (counts & 0x3333333333333333u) + ((counts >> 2) & 0x3333333333333333u);
-  counts = (counts + (counts >> 4)) & 0x0F0F0F0F0F0F0F0Fu;
-  const std::uint64_t below_or_in = counts * kOnes;  // byte i: the bits set in bytes 0 to i
-  if (static_cast<int>(below_or_in >> 56) <= rank) return 0;
-  // High bit of byte i set where bytes 0 to i hold no more than `rank` bits.
-  const std::uint64_t within =
-      ((static_cast<std::uint64_t>(rank) * kOnes | kHigh) - below_or_in) & kHigh;
-  const int byte = __builtin_ctzll(~within & kHigh) >> 3;
-  const int before = byte == 0 ? 0 : static_cast<int>(below_or_in >> (8 * byte - 8) & 0xFF);
-  return std::uint64_t{1} << (8 * byte + kSelectInByte[x >> (8 * byte) & 0xFF][rank - before]);
 }
 
 // Passes over `n` bits (up to 63) that only need reading.
@@ -83,10 +45,11 @@ constexpr std::array<std::array<std::uint8_t, 8>, 256> kSelectInByte = [] {
 // Reads the correction bits of the nonzero coefficients at `positions` (zigzag), and adds
 // one in the bit being refined to those whose bit is set, away from zero, as the library
 // does. Without a block they are only passed over.
+template <bool kBits>
 [[gnu::always_inline]] inline void Correct(Reader& r, std::uint64_t positions, JCOEF* block,
                                            int p1) {
   if (block == nullptr) {
-    SkipBits(r, Ones(positions));
+    SkipBits(r, Ones<kBits>(positions));
     return;
   }
   for (; positions != 0; positions &= positions - 1) {
@@ -157,7 +120,7 @@ template <bool kStore>
 // One block of an AC refinement scan: one more bit of every nonzero coefficient in the band
 // (`band`: its zigzag positions), and the coefficients that become nonzero (one bit each,
 // plus its sign).
-template <bool kStore>
+template <bool kStore, bool kBits>
 [[gnu::always_inline]] inline bool AcRefine(Reader& r, const HuffmanDecodeTable& t,
                                             std::uint64_t band, int p1, unsigned& eob_run,
                                             std::uint64_t& nonzero, JCOEF* block) {
@@ -179,9 +142,9 @@ template <bool kStore>
       }
       // The coefficient `run` zeros on (a run of sixteen zeros ends on the sixteenth), passing
       // the nonzero ones on the way, each with its correction bit.
-      const std::uint64_t target = SelectBit(~nonzero & left, run);  // 0: past the band
+      const std::uint64_t target = SelectBit<kBits>(~nonzero & left, run);  // 0: past the band
       const std::uint64_t passed = target != 0 ? left & (target - 1) : left;
-      Correct(r, nonzero & passed, block, p1);
+      Correct<kBits>(r, nonzero & passed, block, p1);
       left &= ~(passed | target);
       if (value != 0) {
         if (target == 0) return false;
@@ -191,7 +154,7 @@ template <bool kStore>
     }
   }
   if (eob_run > 0) {
-    Correct(r, nonzero & left, block, p1);
+    Correct<kBits>(r, nonzero & left, block, p1);
     --eob_run;
   }
   return true;
@@ -375,6 +338,7 @@ bool ProgressiveStore::TakeScan(jpeg_decompress_struct& info, Scan& scan) const 
   scan.at = BitPosition{scan.base, 0, 0, 0};
   std::fill(std::begin(scan.dc_pred), std::end(scan.dc_pred), 0);
   scan.eob_run = 0;
+  scan.bit_instructions = HasBitInstructions();
   return scan.marker != nullptr;
 }
 
@@ -468,7 +432,11 @@ bool ProgressiveStore::DecodeRow(Scan& scan, JDIMENSION imcu) {
         case ScanKind::kDcFirst: ok = DecodeBlockRow<ScanKind::kDcFirst>(scan, r, c, row); break;
         case ScanKind::kDcRefine: ok = DecodeBlockRow<ScanKind::kDcRefine>(scan, r, c, row); break;
         case ScanKind::kAcFirst: ok = DecodeBlockRow<ScanKind::kAcFirst>(scan, r, c, row); break;
-        case ScanKind::kAcRefine: ok = DecodeBlockRow<ScanKind::kAcRefine>(scan, r, c, row); break;
+        case ScanKind::kAcRefine:
+          ok = scan.bit_instructions
+                   ? DecodeBlockRow<ScanKind::kAcRefine, true>(scan, r, c, row)
+                   : DecodeBlockRow<ScanKind::kAcRefine, false>(scan, r, c, row);
+          break;
       }
     }
   }
@@ -476,7 +444,7 @@ bool ProgressiveStore::DecodeRow(Scan& scan, JDIMENSION imcu) {
   return ok && r.at.count >= r.at.made_up;  // else it used bits from past the data's end
 }
 
-template <ProgressiveStore::ScanKind kKind>
+template <ProgressiveStore::ScanKind kKind, bool kBits>
 bool ProgressiveStore::DecodeBlockRow(Scan& scan, Reader& r, Component& c, JDIMENSION row) {
   const bool row_kept = c.row_slot[row] >= 0;
   std::uint64_t* nonzero = &c.nonzero[static_cast<std::size_t>(row) * c.width];
@@ -501,7 +469,7 @@ bool ProgressiveStore::DecodeBlockRow(Scan& scan, Reader& r, Component& c, JDIME
         constexpr bool kStore = decltype(store)::value;
         return kFirst ? AcFirst<kStore>(r, *scan.ac, scan.ss, scan.se, al, scan.eob_run,
                                         nonzero[x], block)
-                      : AcRefine<kStore>(r, *scan.ac, band, p1, scan.eob_run, nonzero[x], block);
+                      : AcRefine<kStore, kBits>(r, *scan.ac, band, p1, scan.eob_run, nonzero[x], block);
       };
       if (!(block != nullptr ? decode(std::true_type{}) : decode(std::false_type{}))) return false;
     }

@@ -95,6 +95,7 @@ class ProgressiveStore {
     BitPosition at;
     int dc_pred[MAX_COMPS_IN_SCAN] = {};
     unsigned eob_run = 0;
+    bool bit_instructions = false;  // the processor's popcnt and pdep
   };
   static constexpr std::size_t kMostScans = 64;
 
@@ -109,7 +110,7 @@ class ProgressiveStore {
   bool TakeScan(jpeg_decompress_struct& info, Scan& scan) const;
   bool Read(Scan& scan);
   bool DecodeRow(Scan& scan, JDIMENSION imcu);
-  template <ScanKind kKind>
+  template <ScanKind kKind, bool kBits = false>
   bool DecodeBlockRow(Scan& scan, Reader& r, Component& c, JDIMENSION row);
   bool DecodeInterleavedRow(Scan& scan, Reader& r, JDIMENSION imcu);
   bool StartHelper();
