@@ -52,12 +52,17 @@ template <bool kBits>
     SkipBits(r, Ones<kBits>(positions));
     return;
   }
-  for (; positions != 0; positions &= positions - 1) {
+  for (int n = Ones<kBits>(positions); n > 0;) {  // up to 32 bits at a time
     if (r.at.count < 32) r.Fill();
-    const bool bit = r.Peek(1) != 0;
-    r.Skip(1);
-    JCOEF& c = block[kNaturalOrder[__builtin_ctzll(positions)]];
-    if (bit && (c & p1) == 0) c = static_cast<JCOEF>(c >= 0 ? c + p1 : c - p1);
+    const int take = std::min(n, 32);
+    std::uint32_t bits = r.Peek(take) << (32 - take);  // the first on top
+    r.Skip(take);
+    n -= take;
+    for (int i = 0; i < take; ++i, bits <<= 1, positions &= positions - 1) {
+      JCOEF& c = block[kNaturalOrder[__builtin_ctzll(positions)]];
+      if ((bits & 0x80000000u) != 0 && (c & p1) == 0)
+        c = static_cast<JCOEF>(c >= 0 ? c + p1 : c - p1);
+    }
   }
 }
 
