@@ -462,7 +462,7 @@ bool ProgressiveStore::DecodeBlockRow(Scan& scan, Reader& r, Component& c, JDIME
       if (r.at.count < 32) r.Fill();
       const int size = scan.dc[0]->Decode(r);
       if (size < 0 || size > 15) return false;
-      dc += Extend(static_cast<int>(Take(r, size)), size);
+      if (size > 0) dc += Extend(static_cast<int>(Take(r, size)), size);
       if (dc < -(1 << 30) || dc > 1 << 30) return false;
       if (block != nullptr) block[0] = static_cast<JCOEF>(static_cast<std::uint32_t>(dc) << al);
     } else if constexpr (kKind == ScanKind::kDcRefine) {
@@ -532,7 +532,7 @@ bool ProgressiveStore::DecodeInterleavedRow(Scan& scan, Reader& r, JDIMENSION im
       const int size = scan.dc[p.ci]->Decode(r);
       if (size < 0 || size > 15) return false;
       int& dc = scan.dc_pred[p.ci];
-      dc += Extend(static_cast<int>(Take(r, size)), size);
+      if (size > 0) dc += Extend(static_cast<int>(Take(r, size)), size);
       if (dc < -(1 << 30) || dc > 1 << 30) return false;
       const JDIMENSION col = mcu * p.width + p.xi;
       JCOEF* block = p.row_kept && col < p.c->width ? p.c->At(p.row, col) : nullptr;

@@ -1,18 +1,23 @@
 #pragma once
 // The fast road's threads: one fork-join helper and one bounded queue, and the rules every
 // thread of the fast road keeps. The grey dither pipe (dither_pipe.h), the split draw
-// (split_draw.h) and the entropy index's second reader (entropy_index.h) use nothing else.
+// (split_draw.h), the entropy index's second reader (entropy_index.h) and the progressive
+// decoder's helper (progressive_store.h) use nothing else.
 //
 // The rules
 // 1. Inputs by value. A helper gets what it reads when it is forked, copied into its task:
 //    numbers, settings, plans, and views (spans, pointers) of data that stays unchanged
 //    until the helper is joined: the picture's bytes, the lists of picks and destination
-//    rows, a prepared entropy index's tables and MCU rows.
+//    rows, a prepared entropy index's tables and MCU rows. What is handed over later goes
+//    through a RowQueue: the progressive decoder's scans, each written whole before it is
+//    published.
 // 2. One writer for everything. While a helper runs, it alone writes its own library object
 //    (with its own error manager and jump), its own counts and block filter, and the part of
 //    the output handed to it: the destination rows at and below the cut (split draw); every
 //    destination row and the dither's error row (dither worker: the decoding thread leaves
-//    them alone until the pipe is finished); the marks of the second entropy reader. The
+//    them alone until the pipe is finished); the marks of the second entropy reader; the
+//    scans published to the progressive decoder's helper and the stores of the components
+//    (or, for the first component, of the DC coefficients) that those scans fill. The
 //    forking thread reads these only after Join, or, through a RowQueue, the items the
 //    helper has published.
 // 3. Crossing threads: a RowQueue (a mutex and two condition variables), the join, and one
