@@ -42,30 +42,6 @@ std::uint64_t Band(int first, int last) {
   else SkipManyBits(r, n);
 }
 
-// Reads the correction bits of the nonzero coefficients at `positions` (zigzag), and adds
-// one in the bit being refined to those whose bit is set, away from zero, as the library
-// does. Without a block they are only passed over.
-template <bool kBits>
-[[gnu::always_inline]] inline void Correct(Reader& r, std::uint64_t positions, JCOEF* block,
-                                           int p1) {
-  if (block == nullptr) {
-    SkipBits(r, Ones<kBits>(positions));
-    return;
-  }
-  for (int n = Ones<kBits>(positions); n > 0;) {  // up to 32 bits at a time
-    if (r.at.count < 32) r.Fill();
-    const int take = std::min(n, 32);
-    std::uint32_t bits = r.Peek(take) << (32 - take);  // the first on top
-    r.Skip(take);
-    n -= take;
-    for (int i = 0; i < take; ++i, bits <<= 1, positions &= positions - 1) {
-      JCOEF& c = block[kNaturalOrder[__builtin_ctzll(positions)]];
-      if ((bits & 0x80000000u) != 0 && (c & p1) == 0)
-        c = static_cast<JCOEF>(c >= 0 ? c + p1 : c - p1);
-    }
-  }
-}
-
 // A first-scan coefficient `value` at `al` bits up, with room for every later refinement:
 // false where it or a refined value would leave the 16 bits of a coefficient.
 bool Fits(int value, int al) {
@@ -81,11 +57,71 @@ unsigned Take(Reader& r, int n) {
   return bits;
 }
 
+// The AC coefficients of one kept block that are not zero, in the zigzag order of their
+// places (the block's nonzero flags), in a place of the store's pool that grows as they come.
+struct KeptBlock {
+  ValuePool* pool;
+  std::uint32_t* at;   // where they start in the pool
+  std::uint8_t* room;  // how many fit there
+  JCOEF* Values() const { return pool->data + *at; }
+  // Room for `n` values; false when the pool is used up.
+  bool Hold(int n) {
+    if (n <= *room) return true;
+    const int room_now = *room == 0 ? 4 : 2 * *room;
+    const std::size_t start = pool->used.fetch_add(static_cast<std::size_t>(room_now),
+                                                   std::memory_order_relaxed);
+    if (start + static_cast<std::size_t>(room_now) > pool->size) return false;
+    if (*room != 0) std::memcpy(pool->data + start, Values(), sizeof(JCOEF) * *room);
+    *at = static_cast<std::uint32_t>(start);
+    *room = static_cast<std::uint8_t>(room_now);
+    return true;
+  }
+  // The value at zigzag place `k`, made a place for where it is new to `nonzero`.
+  template <bool kBits>
+  JCOEF* At(std::uint64_t nonzero, int k) {
+    const std::uint64_t bit = std::uint64_t{1} << k;
+    const int i = Ones<kBits>(nonzero & (bit - 1));
+    if ((nonzero & bit) != 0) return Values() + i;
+    const int after = Ones<kBits>(nonzero & ~(bit - 1));  // the values to move up
+    if (!Hold(i + after + 1)) return nullptr;
+    JCOEF* values = Values();
+    if (after > 0)
+      std::memmove(values + i + 1, values + i, sizeof(JCOEF) * static_cast<std::size_t>(after));
+    return values + i;
+  }
+};
+
+// Reads the correction bits of the nonzero coefficients at `positions` (zigzag: all the
+// nonzero ones from one place to another), and adds
+// one in the bit being refined to those whose bit is set, away from zero, as the library
+// does. Without a kept block they are only passed over.
+template <bool kBits>
+[[gnu::always_inline]] inline void Correct(Reader& r, std::uint64_t positions,
+                                           std::uint64_t nonzero, KeptBlock* block, int p1) {
+  if (block == nullptr) {
+    SkipBits(r, Ones<kBits>(positions));
+    return;
+  }
+  // The places are every nonzero one in a run of places, so their values lie side by side.
+  JCOEF* c = block->Values() + Ones<kBits>(nonzero & ((positions & (~positions + 1)) - 1));
+  for (int n = Ones<kBits>(positions); n > 0;) {  // up to 32 bits at a time
+    if (r.at.count < 32) r.Fill();
+    const int take = std::min(n, 32);
+    std::uint32_t bits = r.Peek(take) << (32 - take);  // the first on top
+    r.Skip(take);
+    n -= take;
+    for (int i = 0; i < take; ++i, bits <<= 1, ++c) {
+      if ((bits & 0x80000000u) != 0 && (*c & p1) == 0)
+        *c = static_cast<JCOEF>(*c >= 0 ? *c + p1 : *c - p1);
+    }
+  }
+}
+
 // One block of an AC scan's first pass over its band.
-template <bool kStore>
+template <bool kStore, bool kBits>
 [[gnu::always_inline]] inline bool AcFirst(Reader& r, const HuffmanDecodeTable& t, int ss,
                                            int se, int al, unsigned& eob_run,
-                                           std::uint64_t& nonzero, JCOEF* block) {
+                                           std::uint64_t& nonzero, KeptBlock* block) {
   if (eob_run > 0) {
     --eob_run;
     return true;
@@ -115,9 +151,12 @@ template <bool kStore>
     }
     k += run;
     if (k > se || !Fits(value, al)) return false;
+    if constexpr (kStore) {
+      JCOEF* at = block->At<kBits>(nonzero, k);
+      if (at == nullptr) return false;
+      *at = static_cast<JCOEF>(static_cast<std::uint32_t>(value) << al);
+    }
     nonzero |= std::uint64_t{1} << k;
-    if constexpr (kStore)
-      block[kNaturalOrder[k]] = static_cast<JCOEF>(static_cast<std::uint32_t>(value) << al);
   }
   return true;
 }
@@ -128,7 +167,7 @@ template <bool kStore>
 template <bool kStore, bool kBits>
 [[gnu::always_inline]] inline bool AcRefine(Reader& r, const HuffmanDecodeTable& t,
                                             std::uint64_t band, int p1, unsigned& eob_run,
-                                            std::uint64_t& nonzero, JCOEF* block) {
+                                            std::uint64_t& nonzero, KeptBlock* block) {
   std::uint64_t left = band;  // the positions not passed yet
   if (eob_run == 0) {
     while (left != 0) {
@@ -149,17 +188,21 @@ template <bool kStore, bool kBits>
       // the nonzero ones on the way, each with its correction bit.
       const std::uint64_t target = SelectBit<kBits>(~nonzero & left, run);  // 0: past the band
       const std::uint64_t passed = target != 0 ? left & (target - 1) : left;
-      Correct<kBits>(r, nonzero & passed, block, p1);
+      Correct<kBits>(r, nonzero & passed, nonzero, block, p1);
       left &= ~(passed | target);
       if (value != 0) {
         if (target == 0) return false;
+        if constexpr (kStore) {
+          JCOEF* at = block->At<kBits>(nonzero, __builtin_ctzll(target));
+          if (at == nullptr) return false;
+          *at = static_cast<JCOEF>(value);
+        }
         nonzero |= target;
-        if constexpr (kStore) block[kNaturalOrder[__builtin_ctzll(target)]] = static_cast<JCOEF>(value);
       }
     }
   }
   if (eob_run > 0) {
-    Correct<kBits>(r, nonzero & left, block, p1);
+    Correct<kBits>(r, nonzero & left, nonzero, block, p1);
     --eob_run;
   }
   return true;
@@ -171,7 +214,11 @@ void ProgressiveStore::Arrange(jpeg_decompress_struct& info, const Job& job, boo
   Finish();
   in_place_ = failed_ = false;
   components_.clear();
-  arena_ = ZeroedArray<Block>();
+  arena_ = ZeroedArray<std::uint64_t>();
+  pool_store_ = ZeroedArray<JCOEF>();
+  pool_.data = nullptr;
+  pool_.size = 0;
+  pool_.used.store(0, std::memory_order_relaxed);
   jobs_.reset();
   job_count_ = 0;
   use_helper_ = helper;
@@ -193,7 +240,8 @@ void ProgressiveStore::Finish() {
 }
 
 std::size_t ProgressiveStore::Bytes() const {
-  return arena_.size() * sizeof(Block);
+  return arena_.size() * sizeof(std::uint64_t) +
+         pool_.used.load(std::memory_order_relaxed) * sizeof(JCOEF);
 }
 
 // Runs inside jpeg_start_decompress, once every module of the picture is set up and the
@@ -274,22 +322,32 @@ bool ProgressiveStore::TakeOver(jpeg_decompress_struct& info) {
       kept_blocks += static_cast<std::size_t>(c.kept_rows) * c.kept_cols;
       flags += static_cast<std::size_t>(c.width) * c.height;
     }
-    // One store, so that it comes in as few pages as can be.
-    constexpr std::size_t kFlagsPerBlock = sizeof(Block) / sizeof(std::uint64_t);
-    arena_ = ZeroedArray<Block>(kept_blocks + (flags + kFlagsPerBlock - 1) / kFlagsPerBlock);
-    Block* next = &arena_[0];
+    // The flags and each kept block's DC coefficient and place in the pool in one store, so
+    // that they come in as few pages as can be (a kept block takes 7 bytes there). The pool
+    // is made large enough for every kept block growing to 64 values one doubling at a time;
+    // only what is handed out is ever touched.
+    arena_ = ZeroedArray<std::uint64_t>(flags + kept_blocks + components_.size());
+    std::uint64_t* next = &arena_[0];
     for (Component& c : components_) {
-      c.kept = next;
-      next += static_cast<std::size_t>(c.kept_rows) * c.kept_cols;
+      c.nonzero = next;
+      next += static_cast<std::size_t>(c.width) * c.height;
     }
-    auto* flag = reinterpret_cast<std::uint64_t*>(next);
     for (Component& c : components_) {
-      c.nonzero = flag;
-      flag += static_cast<std::size_t>(c.width) * c.height;
+      const std::size_t kept = static_cast<std::size_t>(c.kept_rows) * c.kept_cols;
+      c.dc = reinterpret_cast<JCOEF*>(next);  // 2 bytes a block, then 4, then 1
+      c.at = reinterpret_cast<std::uint32_t*>(c.dc + 2 * ((kept + 1) / 2));
+      c.room = reinterpret_cast<std::uint8_t*>(c.at + kept);
+      next += kept + 1;
     }
+    constexpr std::size_t kMostHeld = 4 + 8 + 16 + 32 + 64;
+    if (kept_blocks * kMostHeld >= std::uint64_t{1} << 32) throw std::bad_alloc();
+    pool_store_ = ZeroedArray<JCOEF>(std::max<std::size_t>(kept_blocks * kMostHeld, 1));
+    pool_.data = &pool_store_[0];
+    pool_.size = pool_store_.size();
   } catch (const std::bad_alloc&) {
     components_.clear();
-    arena_ = ZeroedArray<Block>();
+    arena_ = ZeroedArray<std::uint64_t>();
+    pool_store_ = ZeroedArray<JCOEF>();
     return false;
   }
   return true;
@@ -436,7 +494,10 @@ bool ProgressiveStore::DecodeRow(Scan& scan, JDIMENSION imcu) {
       switch (scan.kind) {
         case ScanKind::kDcFirst: ok = DecodeBlockRow<ScanKind::kDcFirst>(scan, r, c, row); break;
         case ScanKind::kDcRefine: ok = DecodeBlockRow<ScanKind::kDcRefine>(scan, r, c, row); break;
-        case ScanKind::kAcFirst: ok = DecodeBlockRow<ScanKind::kAcFirst>(scan, r, c, row); break;
+        case ScanKind::kAcFirst:
+          ok = scan.bit_instructions ? DecodeBlockRow<ScanKind::kAcFirst, true>(scan, r, c, row)
+                                     : DecodeBlockRow<ScanKind::kAcFirst, false>(scan, r, c, row);
+          break;
         case ScanKind::kAcRefine:
           ok = scan.bit_instructions
                    ? DecodeBlockRow<ScanKind::kAcRefine, true>(scan, r, c, row)
@@ -457,22 +518,24 @@ bool ProgressiveStore::DecodeBlockRow(Scan& scan, Reader& r, Component& c, JDIME
   const std::uint64_t band = Band(scan.ss, scan.se);
   int& dc = scan.dc_pred[0];
   for (JDIMENSION x = 0; x < c.width; ++x) {
-    JCOEF* block = row_kept ? c.At(row, x) : nullptr;
+    const std::int32_t slot = row_kept ? c.Slot(row, x) : -1;
     if constexpr (kKind == ScanKind::kDcFirst) {
       if (r.at.count < 32) r.Fill();
       const int size = scan.dc[0]->Decode(r);
       if (size < 0 || size > 15) return false;
       if (size > 0) dc += Extend(static_cast<int>(Take(r, size)), size);
       if (dc < -(1 << 30) || dc > 1 << 30) return false;
-      if (block != nullptr) block[0] = static_cast<JCOEF>(static_cast<std::uint32_t>(dc) << al);
+      if (slot >= 0) c.dc[slot] = static_cast<JCOEF>(static_cast<std::uint32_t>(dc) << al);
     } else if constexpr (kKind == ScanKind::kDcRefine) {
       if (r.at.count < 32) r.Fill();
-      if (Take(r, 1) && block != nullptr) block[0] = static_cast<JCOEF>(block[0] | p1);
+      if (Take(r, 1) && slot >= 0) c.dc[slot] = static_cast<JCOEF>(c.dc[slot] | p1);
     } else {
+      KeptBlock kept{&pool_, slot >= 0 ? &c.at[slot] : nullptr, slot >= 0 ? &c.room[slot] : nullptr};
+      KeptBlock* block = slot >= 0 ? &kept : nullptr;
       constexpr bool kFirst = kKind == ScanKind::kAcFirst;
       const auto decode = [&](auto store) {
         constexpr bool kStore = decltype(store)::value;
-        return kFirst ? AcFirst<kStore>(r, *scan.ac, scan.ss, scan.se, al, scan.eob_run,
+        return kFirst ? AcFirst<kStore, kBits>(r, *scan.ac, scan.ss, scan.se, al, scan.eob_run,
                                         nonzero[x], block)
                       : AcRefine<kStore, kBits>(r, *scan.ac, band, p1, scan.eob_run, nonzero[x], block);
       };
@@ -519,8 +582,8 @@ bool ProgressiveStore::DecodeInterleavedRow(Scan& scan, Reader& r, JDIMENSION im
         const Place& p = places[b];
         if (!p.row_kept || (bits >> (n - 1 - b) & 1u) == 0) continue;
         const JDIMENSION col = mcu * p.width + p.xi;
-        JCOEF* block = col < p.c->width ? p.c->At(p.row, col) : nullptr;
-        if (block != nullptr) block[0] = static_cast<JCOEF>(block[0] | p1);
+        const std::int32_t slot = col < p.c->width ? p.c->Slot(p.row, col) : -1;
+        if (slot >= 0) p.c->dc[slot] = static_cast<JCOEF>(p.c->dc[slot] | p1);
       }
     }
     return true;
@@ -535,9 +598,8 @@ bool ProgressiveStore::DecodeInterleavedRow(Scan& scan, Reader& r, JDIMENSION im
       if (size > 0) dc += Extend(static_cast<int>(Take(r, size)), size);
       if (dc < -(1 << 30) || dc > 1 << 30) return false;
       const JDIMENSION col = mcu * p.width + p.xi;
-      JCOEF* block = p.row_kept && col < p.c->width ? p.c->At(p.row, col) : nullptr;
-      if (block != nullptr)
-        block[0] = static_cast<JCOEF>(static_cast<std::uint32_t>(dc) << scan.al);
+      const std::int32_t slot = p.row_kept && col < p.c->width ? p.c->Slot(p.row, col) : -1;
+      if (slot >= 0) p.c->dc[slot] = static_cast<JCOEF>(static_cast<std::uint32_t>(dc) << scan.al);
     }
   }
   return true;
@@ -562,6 +624,7 @@ void ProgressiveStore::StartOutputPass(j_decompress_ptr info) {
 int ProgressiveStore::DecompressData(j_decompress_ptr info, JSAMPIMAGE output) {
   auto& self =
       *static_cast<ProgressiveStore*>(reinterpret_cast<Controller*>(info->coef)->store);
+  alignas(32) JCOEF block[DCTSIZE2];
   const JDIMENSION imcu = info->output_iMCU_row;
   for (int ci = 0; ci < info->num_components; ++ci) {
     jpeg_component_info* comp = &info->comp_info[ci];
@@ -577,9 +640,18 @@ int ProgressiveStore::DecompressData(j_decompress_ptr info, JSAMPIMAGE output) {
       const JDIMENSION row = imcu * v + y;
       JDIMENSION col_at = 0;
       for (JDIMENSION x = 0; x < c.width; ++x) {
-        const JCOEF* block = c.At(row, x);
-        idct(info, comp, const_cast<JCOEFPTR>(block != nullptr ? block : kZeroBlock), out,
-             col_at);
+        const std::int32_t slot = c.Slot(row, x);
+        JCOEFPTR coefficients = const_cast<JCOEFPTR>(kZeroBlock);
+        if (slot >= 0) {  // laid out as the library's buffer holds it
+          std::memset(block, 0, sizeof block);
+          block[0] = c.dc[slot];
+          const JCOEF* values = self.pool_.data + c.at[slot];
+          std::uint64_t places = c.nonzero[static_cast<std::size_t>(row) * c.width + x];
+          for (int i = 0; places != 0; ++i, places &= places - 1)
+            block[kNaturalOrder[__builtin_ctzll(places)]] = values[i];
+          coefficients = block;
+        }
+        idct(info, comp, coefficients, out, col_at);
         col_at += static_cast<JDIMENSION>(comp->DCT_scaled_size);
       }
       out += comp->DCT_scaled_size;

@@ -2,8 +2,9 @@
 // The engine's own decoding of a progressive Huffman picture. Once the library has set the
 // picture up, a store of the engine's stands in for the library's whole-image coefficient
 // buffer and its progressive entropy decoder. The store keeps the coefficients of only the
-// blocks the block filter transforms, and for every block which of its coefficients are
-// nonzero so far: all that a refinement scan depends on to be read. The library still reads
+// blocks the block filter transforms (their nonzero ones, with their places), and for every
+// block which of its coefficients are nonzero so far: all that a refinement scan depends on
+// to be read. The library still reads
 // every marker, checks every scan header and the progression (its warnings stand), and
 // transforms, upsamples and converts as always; its own buffer is not made (where it would
 // not surely fit the memory allowed, the store does not stand in: the library then fails or
@@ -19,6 +20,7 @@
 // would smooth (its scans leave coefficients unknown): each marks the store as failed; the
 // draw must then be done again by the library's own decoder, which gives the exact pixels,
 // warnings and errors of such data.
+#include <atomic>
 #include <cstdint>
 #include <cstdio>  // jpeglib.h needs FILE and size_t first
 #include <memory>
@@ -31,6 +33,14 @@
 #include "engine/large_pages.h"
 
 struct Job;
+
+// Where the kept blocks' nonzero AC coefficients are held: handed out from the start, by
+// either thread (a place once handed out is its block's alone).
+struct ValuePool {
+  JCOEF* data = nullptr;
+  std::size_t size = 0;
+  std::atomic<std::size_t> used{0};
+};
 
 class ProgressiveStore {
  public:
@@ -59,19 +69,20 @@ class ProgressiveStore {
   std::size_t Bytes() const;
 
  private:
-  struct alignas(32) Block {  // aligned as the library's own blocks, for its SIMD transforms
-    JCOEF c[DCTSIZE2];
-  };
   struct Component {
     JDIMENSION width = 0, height = 0;  // in blocks
     std::vector<std::int32_t> row_slot, col_slot;  // among the kept rows and columns; -1: not kept
     JDIMENSION kept_rows = 0, kept_cols = 0;
-    Block* kept = nullptr;  // the kept blocks, row by row, coefficients in natural order
     // For every block: bit k set once the coefficient at zigzag position k is nonzero.
     std::uint64_t* nonzero = nullptr;
-    JCOEF* At(JDIMENSION row, JDIMENSION col) {
+    // By kept block (row slot * kept_cols + column slot): its DC coefficient, and where its
+    // nonzero AC coefficients are in the pool and how many fit there.
+    JCOEF* dc = nullptr;
+    std::uint32_t* at = nullptr;
+    std::uint8_t* room = nullptr;
+    std::int32_t Slot(JDIMENSION row, JDIMENSION col) const {
       const std::int32_t r = row_slot[row], c = col_slot[col];
-      return r < 0 || c < 0 ? nullptr : kept[static_cast<std::size_t>(r) * kept_cols + c].c;
+      return r < 0 || c < 0 ? -1 : r * static_cast<std::int32_t>(kept_cols) + c;
     }
   };
   enum class ScanKind { kDcFirst, kDcRefine, kAcFirst, kAcRefine };
@@ -122,7 +133,9 @@ class ProgressiveStore {
   bool in_place_ = false;
   bool failed_ = false;  // the library's thread's: the helper's failure joins it at Finish
   std::vector<Component> components_;
-  ZeroedArray<Block> arena_;  // every component's kept blocks, then its nonzero flags
+  ZeroedArray<std::uint64_t> arena_;  // every component's nonzero flags, then its kept blocks
+  ValuePool pool_;
+  ZeroedArray<JCOEF> pool_store_;
 
   // Scans for the helper (threads.h): the library's thread writes scan i and publishes it;
   // from then on the helper alone touches it. Each reads and writes only its own
