@@ -57,20 +57,29 @@ unsigned Take(Reader& r, int n) {
   return bits;
 }
 
+// The pool is handed out to each component (to the one thread that reads its AC scans) a
+// chunk at a time, so that the threads seldom meet on its count.
+constexpr std::size_t kPoolChunk = 16384;  // values
+
 // The AC coefficients of one kept block that are not zero, in the zigzag order of their
 // places (the block's nonzero flags), in a place of the store's pool that grows as they come.
 struct KeptBlock {
   ValuePool* pool;
+  std::size_t* chunk;  // what is left of its component's chunk of the pool: [chunk[0], chunk[1])
   std::uint32_t* at;   // where they start in the pool
   std::uint8_t* room;  // how many fit there
   JCOEF* Values() const { return pool->data + *at; }
   // Room for `n` values; false when the pool is used up.
   bool Hold(int n) {
     if (n <= *room) return true;
-    const int room_now = *room == 0 ? 4 : 2 * *room;
-    const std::size_t start = pool->used.fetch_add(static_cast<std::size_t>(room_now),
-                                                   std::memory_order_relaxed);
-    if (start + static_cast<std::size_t>(room_now) > pool->size) return false;
+    const auto room_now = static_cast<std::size_t>(*room == 0 ? 4 : 2 * *room);
+    if (chunk[1] - chunk[0] < room_now) {  // the rest of the chunk is left unused
+      chunk[0] = pool->used.fetch_add(kPoolChunk, std::memory_order_relaxed);
+      chunk[1] = chunk[0] + kPoolChunk;
+      if (chunk[1] > pool->size) return false;
+    }
+    const std::size_t start = chunk[0];
+    chunk[0] += room_now;
     if (*room != 0) std::memcpy(pool->data + start, Values(), sizeof(JCOEF) * *room);
     *at = static_cast<std::uint32_t>(start);
     *room = static_cast<std::uint8_t>(room_now);
@@ -110,9 +119,9 @@ template <bool kBits>
     std::uint32_t bits = r.Peek(take) << (32 - take);  // the first on top
     r.Skip(take);
     n -= take;
-    for (int i = 0; i < take; ++i, bits <<= 1, ++c) {
-      if ((bits & 0x80000000u) != 0 && (*c & p1) == 0)
-        *c = static_cast<JCOEF>(*c >= 0 ? *c + p1 : *c - p1);
+    for (int i = 0; i < take; ++i, bits <<= 1, ++c) {  // without branches: bits are random
+      const int apply = static_cast<int>(bits >> 31) & static_cast<int>((*c & p1) == 0);
+      *c = static_cast<JCOEF>(*c + apply * ((*c >> 15) | 1) * p1);  // away from zero
     }
   }
 }
@@ -239,11 +248,6 @@ void ProgressiveStore::Finish() {
   helper_.reset();
 }
 
-std::size_t ProgressiveStore::Bytes() const {
-  return arena_.size() * sizeof(std::uint64_t) +
-         pool_.used.load(std::memory_order_relaxed) * sizeof(JCOEF);
-}
-
 // Runs inside jpeg_start_decompress, once every module of the picture is set up and the
 // library asks for its whole-image buffer to be made, before the first scan is read.
 void ProgressiveStore::TakeOverOrRealize(j_common_ptr common) {
@@ -339,9 +343,13 @@ bool ProgressiveStore::TakeOver(jpeg_decompress_struct& info) {
       c.room = reinterpret_cast<std::uint8_t*>(c.at + kept);
       next += kept + 1;
     }
+    // With what each component leaves unused at the end of a chunk: at most 64 of its
+    // kPoolChunk values, and its last chunk.
     constexpr std::size_t kMostHeld = 4 + 8 + 16 + 32 + 64;
-    if (kept_blocks * kMostHeld >= std::uint64_t{1} << 32) throw std::bad_alloc();
-    pool_store_ = ZeroedArray<JCOEF>(std::max<std::size_t>(kept_blocks * kMostHeld, 1));
+    const std::size_t pool_size =
+        kept_blocks * (kMostHeld + 4) + (components_.size() + 1) * kPoolChunk;
+    if (pool_size >= std::uint64_t{1} << 32) throw std::bad_alloc();
+    pool_store_ = ZeroedArray<JCOEF>(pool_size);
     pool_.data = &pool_store_[0];
     pool_.size = pool_store_.size();
   } catch (const std::bad_alloc&) {
@@ -530,7 +538,8 @@ bool ProgressiveStore::DecodeBlockRow(Scan& scan, Reader& r, Component& c, JDIME
       if (r.at.count < 32) r.Fill();
       if (Take(r, 1) && slot >= 0) c.dc[slot] = static_cast<JCOEF>(c.dc[slot] | p1);
     } else {
-      KeptBlock kept{&pool_, slot >= 0 ? &c.at[slot] : nullptr, slot >= 0 ? &c.room[slot] : nullptr};
+      KeptBlock kept{&pool_, c.chunk, slot >= 0 ? &c.at[slot] : nullptr,
+                     slot >= 0 ? &c.room[slot] : nullptr};
       KeptBlock* block = slot >= 0 ? &kept : nullptr;
       constexpr bool kFirst = kKind == ScanKind::kAcFirst;
       const auto decode = [&](auto store) {

@@ -4,22 +4,22 @@
 // buffer and its progressive entropy decoder. The store keeps the coefficients of only the
 // blocks the block filter transforms (their nonzero ones, with their places), and for every
 // block which of its coefficients are nonzero so far: all that a refinement scan depends on
-// to be read. The library still reads
-// every marker, checks every scan header and the progression (its warnings stand), and
-// transforms, upsamples and converts as always; its own buffer is not made (where it would
-// not surely fit the memory allowed, the store does not stand in: the library then fails or
-// decodes as it always does).
+// to be read. The library still reads every marker, checks every scan header and the
+// progression (its warnings stand), and transforms, upsamples and converts as always; its
+// own buffer is not made (where it would not surely fit the memory allowed, the store does
+// not stand in: the library then fails or decodes as it always does).
 //
 // Each scan's data is found first (it ends at the first marker other than a restart
 // marker), and the library, told that the scan is read, reads on to the next one while the
 // scan is decoded: the first component's AC scans on the library's thread, the others by a
 // helper thread where the options allow it.
 //
-// Only clean data is decoded here. A bad code, a restart marker, data that runs into a marker
-// or leaves stray bytes before it, a coefficient that could overflow, a picture the library
-// would smooth (its scans leave coefficients unknown): each marks the store as failed; the
-// draw must then be done again by the library's own decoder, which gives the exact pixels,
-// warnings and errors of such data.
+// Only clean data is decoded here. A bad code, a restart interval, data that runs into a
+// marker or leaves stray bytes before it, a coefficient that could overflow, more scans than
+// kMostScans, a picture the library would smooth (its scans leave coefficients unknown):
+// each marks the store as failed, and the library is shown the end of the image at the next
+// scan; the draw must then be done again by the library's own decoder, which gives the
+// exact pixels, warnings and errors of such data.
 #include <atomic>
 #include <cstdint>
 #include <cstdio>  // jpeglib.h needs FILE and size_t first
@@ -34,8 +34,8 @@
 
 struct Job;
 
-// Where the kept blocks' nonzero AC coefficients are held: handed out from the start, by
-// either thread (a place once handed out is its block's alone).
+// Where the kept blocks' nonzero AC coefficients are held: handed out from the start in
+// chunks, to either thread (a place once handed out is its block's alone).
 struct ValuePool {
   JCOEF* data = nullptr;
   std::size_t size = 0;
@@ -65,9 +65,6 @@ class ProgressiveStore {
   bool Failed() const { return failed_; }
   void Fail() { failed_ = true; }
 
-  // The bytes the store holds (tests and the benchmark's memory figures).
-  std::size_t Bytes() const;
-
  private:
   struct Component {
     JDIMENSION width = 0, height = 0;  // in blocks
@@ -80,6 +77,7 @@ class ProgressiveStore {
     JCOEF* dc = nullptr;
     std::uint32_t* at = nullptr;
     std::uint8_t* room = nullptr;
+    std::size_t chunk[2] = {0, 0};  // what is left of the pool's chunk its AC values come from
     std::int32_t Slot(JDIMENSION row, JDIMENSION col) const {
       const std::int32_t r = row_slot[row], c = col_slot[col];
       return r < 0 || c < 0 ? -1 : r * static_cast<std::int32_t>(kept_cols) + c;
