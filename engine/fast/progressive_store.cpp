@@ -5,9 +5,9 @@
 #include <cstring>
 #include <new>
 
+#include "engine/fast/bit_select.h"
 // block_filter.h brings jpegint.h (which has no include guard): struct
 // jpeg_d_coef_controller, which the store stands in for.
-#include "engine/fast/bit_select.h"
 #include "engine/fast/block_filter.h"
 #include "engine/fast/stream_rows.h"
 
@@ -101,9 +101,9 @@ struct KeptBlock {
 };
 
 // Reads the correction bits of the nonzero coefficients at `positions` (zigzag: all the
-// nonzero ones from one place to another), and adds
-// one in the bit being refined to those whose bit is set, away from zero, as the library
-// does. Without a kept block they are only passed over.
+// nonzero ones from one place to another), and adds one in the bit being refined to those
+// whose bit is set, away from zero, as the library does. Without a kept block they are only
+// passed over.
 template <bool kBits>
 [[gnu::always_inline]] inline void Correct(Reader& r, std::uint64_t positions,
                                            std::uint64_t nonzero, KeptBlock* block, int p1) {
