@@ -100,13 +100,7 @@ template <bool kStore>
                                               const HuffmanDecodeTable& dc_table,
                                               const HuffmanDecodeTable& ac, JCOEF* block) {
   if (r.at.count < 32) r.Fill();
-  const int size = dc_table.Decode(r);
-  if (size < 0 || size > 15) return false;
-  if (size > 0) {
-    dc += Extend(static_cast<int>(r.Peek(size)), size);
-    r.Skip(size);
-  }
-  if (dc < -(1 << 30) || dc > 1 << 30) return false;  // far beyond any real picture
+  if (!DecodeDc(r, dc_table, dc)) return false;
   if constexpr (kStore) block[0] = static_cast<JCOEF>(dc);
   for (int k = 1; k < 64;) {
     if (r.at.count < 32) r.Fill();

@@ -127,3 +127,16 @@ struct HuffmanDecodeTable {
   }
 };
 
+// Decodes a DC difference with `table` and adds it to the prediction `dc`; the store holds
+// at least 32 bits. False for a code the table lacks, a size the library would not take, or
+// a prediction far beyond any real picture.
+[[gnu::always_inline]] inline bool DecodeDc(Reader& r, const HuffmanDecodeTable& table,
+                                            int& dc) {
+  const int size = table.Decode(r);
+  if (size < 0 || size > 15) return false;
+  if (size > 0) {
+    dc += Extend(static_cast<int>(r.Peek(size)), size);
+    r.Skip(size);
+  }
+  return dc >= -(1 << 30) && dc <= 1 << 30;
+}

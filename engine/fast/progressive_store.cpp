@@ -529,10 +529,7 @@ bool ProgressiveStore::DecodeBlockRow(Scan& scan, Reader& r, Component& c, JDIME
     const std::int32_t slot = row_kept ? c.Slot(row, x) : -1;
     if constexpr (kKind == ScanKind::kDcFirst) {
       if (r.at.count < 32) r.Fill();
-      const int size = scan.dc[0]->Decode(r);
-      if (size < 0 || size > 15) return false;
-      if (size > 0) dc += Extend(static_cast<int>(Take(r, size)), size);
-      if (dc < -(1 << 30) || dc > 1 << 30) return false;
+      if (!DecodeDc(r, *scan.dc[0], dc)) return false;
       if (slot >= 0) c.dc[slot] = static_cast<JCOEF>(static_cast<std::uint32_t>(dc) << al);
     } else if constexpr (kKind == ScanKind::kDcRefine) {
       if (r.at.count < 32) r.Fill();
@@ -601,11 +598,8 @@ bool ProgressiveStore::DecodeInterleavedRow(Scan& scan, Reader& r, JDIMENSION im
     for (int b = 0; b < n; ++b) {
       const Place& p = places[b];
       if (r.at.count < 32) r.Fill();
-      const int size = scan.dc[p.ci]->Decode(r);
-      if (size < 0 || size > 15) return false;
       int& dc = scan.dc_pred[p.ci];
-      if (size > 0) dc += Extend(static_cast<int>(Take(r, size)), size);
-      if (dc < -(1 << 30) || dc > 1 << 30) return false;
+      if (!DecodeDc(r, *scan.dc[p.ci], dc)) return false;
       const JDIMENSION col = mcu * p.width + p.xi;
       const std::int32_t slot = p.row_kept && col < p.c->width ? p.c->Slot(p.row, col) : -1;
       if (slot >= 0) p.c->dc[slot] = static_cast<JCOEF>(static_cast<std::uint32_t>(dc) << scan.al);
