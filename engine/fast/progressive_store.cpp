@@ -57,15 +57,15 @@ unsigned Take(Reader& r, int n) {
   return bits;
 }
 
-// The pool is handed out to each component (to the one thread that reads its AC scans) a
-// chunk at a time, so that the threads seldom meet on its count.
+// The pool is handed out to each scan (to the one thread that reads it) a chunk at a time,
+// so that the threads seldom meet on its count.
 constexpr std::size_t kPoolChunk = 16384;  // values
 
 // The AC coefficients of one kept block that are not zero, in the zigzag order of their
 // places (the block's nonzero flags), in a place of the store's pool that grows as they come.
 struct KeptBlock {
   ValuePool* pool;
-  std::size_t* chunk;  // what is left of its component's chunk of the pool: [chunk[0], chunk[1])
+  std::size_t* chunk;  // what is left of its scan's chunk of the pool: [chunk[0], chunk[1])
   std::uint32_t* at;   // where they start in the pool
   std::uint8_t* room;  // how many fit there
   JCOEF* Values() const { return pool->data + *at; }
@@ -230,6 +230,7 @@ void ProgressiveStore::Arrange(jpeg_decompress_struct& info, const Job& job, boo
   pool_.used.store(0, std::memory_order_relaxed);
   jobs_.reset();
   job_count_ = 0;
+  std::fill(&last_scan_[0][0], &last_scan_[0][0] + 2 * MAX_COMPONENTS, 0);
   use_helper_ = helper;
   if (!info.progressive_mode || info.arith_code || info.buffered_image || info.raw_data_out ||
       !job.own_entropy || info.src == nullptr)
@@ -242,10 +243,16 @@ void ProgressiveStore::Arrange(jpeg_decompress_struct& info, const Job& job, boo
 }
 
 void ProgressiveStore::Finish() {
-  if (helper_ == nullptr) return;
-  helper_->queue.Close();
-  if (!helper_->thread.Join()) failed_ = true;
-  helper_.reset();
+  if (readers_ == nullptr) return;
+  readers_->stopped = true;  // a helper still reading reads no further
+  JoinHelper();
+}
+
+void ProgressiveStore::JoinHelper() {
+  readers_->published.Close();
+  readers_->helper.Join();
+  if (readers_->failed) failed_ = true;
+  readers_.reset();
 }
 
 // Runs inside jpeg_start_decompress, once every module of the picture is set up and the
@@ -343,19 +350,20 @@ bool ProgressiveStore::TakeOver(jpeg_decompress_struct& info) {
       c.room = reinterpret_cast<std::uint8_t*>(c.at + kept);
       next += kept + 1;
     }
-    // With what each component leaves unused at the end of a chunk: at most 64 of its
+    // With what each scan leaves unused at the end of a chunk: at most 64 of its
     // kPoolChunk values, and its last chunk.
     constexpr std::size_t kMostHeld = 4 + 8 + 16 + 32 + 64;
-    const std::size_t pool_size =
-        kept_blocks * (kMostHeld + 4) + (components_.size() + 1) * kPoolChunk;
+    const std::size_t pool_size = kept_blocks * (kMostHeld + 4) + (kMostScans + 1) * kPoolChunk;
     if (pool_size >= std::uint64_t{1} << 32) throw std::bad_alloc();
     pool_store_ = ZeroedArray<JCOEF>(pool_size);
     pool_.data = &pool_store_[0];
     pool_.size = pool_store_.size();
+    readers_ = std::make_unique<Readers>();
   } catch (const std::bad_alloc&) {
     components_.clear();
     arena_ = ZeroedArray<std::uint64_t>();
     pool_store_ = ZeroedArray<JCOEF>();
+    readers_.reset();
     return false;
   }
   return true;
@@ -422,43 +430,47 @@ void ProgressiveStore::StartInputPass(j_decompress_ptr info) {
     self.failed_ = true;
     return;
   }
-  // The first component's AC scans are read here; the others go to the helper, in order.
-  const bool here = info->Ss != 0 && info->cur_comp_info[0]->component_index == 0;
-  const bool helper = !here && self.StartHelper();
-  Scan& scan = helper ? self.jobs_[self.job_count_] : self.current_;
+  Scan& scan = self.jobs_[self.job_count_];
   if (!self.TakeScan(*info, scan)) {
     self.failed_ = true;
     return;
   }
+  const int kind = info->Ss == 0 ? 0 : 1;
+  for (int ci = 0; ci < scan.comps; ++ci) {
+    int& last = self.last_scan_[kind][scan.component[ci]];
+    scan.after[ci] = last > 0 ? &self.jobs_[static_cast<std::size_t>(last - 1)] : nullptr;
+    last = static_cast<int>(self.job_count_) + 1;
+  }
   self.scan_end_ = scan.marker;
-  if (helper) {
-    self.helper_->queue.Publish(++self.job_count_);
-  } else if (!self.Read(scan)) {
-    self.failed_ = true;
-  }
+  self.readers_->published.Publish(++self.job_count_);
+  self.StartHelper();
 }
 
-bool ProgressiveStore::StartHelper() {
-  if (helper_ != nullptr) return true;
-  if (!use_helper_) return false;
-  helper_ = std::make_unique<Helper>();
-  if (helper_->thread.Fork([this, queue = &helper_->queue] { return ReadJobs(*queue); }))
-    return true;
-  helper_.reset();
-  use_helper_ = false;
-  return false;
+void ProgressiveStore::StartHelper() {
+  if (!use_helper_ || readers_->helper.Forked()) return;
+  if (!readers_->helper.Fork([this] { ReadScans(); })) use_helper_ = false;
 }
 
-// The helper's task: the scans published to it, in order, until the queue is closed.
-bool ProgressiveStore::ReadJobs(RowQueue& queue) {
-  std::size_t done = 0;
+// Either reader's task: claims the scans one by one in order and reads them, until the scans
+// are closed and none is left, or the draw is left.
+void ProgressiveStore::ReadScans() {
+  Readers& readers = *readers_;
   for (;;) {
-    const std::size_t published = queue.WaitForItems(done);
-    if (published <= done) return true;
-    for (; done < published; ++done) {
-      if (!Read(jobs_[done])) return false;
-    }
+    const std::size_t i = readers.claimed.fetch_add(1, std::memory_order_relaxed);
+    if (readers.published.WaitForItems(i) <= i || readers.stopped) return;
+    if (!Read(jobs_[i]) && !readers.stopped) readers.failed = true;
   }
+}
+
+// The iMCU rows that every scan `scan` comes after has read, waiting until there are more
+// than `imcu`; `imcu` or fewer where one of them stopped short.
+std::size_t ProgressiveStore::WaitForRowsBefore(const Scan& scan, JDIMENSION imcu) {
+  std::size_t ready = SIZE_MAX;
+  for (int ci = 0; ci < scan.comps; ++ci) {
+    if (scan.after[ci] != nullptr)
+      ready = std::min(ready, scan.after[ci]->rows_read.WaitForItems(imcu));
+  }
+  return ready;
 }
 
 // The library reads on from the marker after the scan's data, whoever reads the data.
@@ -480,12 +492,20 @@ int ProgressiveStore::ConsumeData(j_decompress_ptr info) {
   return JPEG_SCAN_COMPLETED;
 }
 
-// Reads the whole scan; true when its data ends at the marker found for it.
+// Reads the whole scan, publishing its rows as they are read; true when its data ends at the
+// marker found for it.
 bool ProgressiveStore::Read(Scan& scan) {
   bool ok = true;
-  for (JDIMENSION imcu = 0; ok && imcu < scan.imcu_rows; ++imcu) ok = DecodeRow(scan, imcu);
+  std::size_t ready = 0;  // the rows the scans it comes after have read
+  for (JDIMENSION imcu = 0; ok && imcu < scan.imcu_rows; ++imcu) {
+    if (ready <= imcu) ready = WaitForRowsBefore(scan, imcu);
+    ok = ready > imcu && !readers_->failed.load(std::memory_order_relaxed) &&
+         !readers_->stopped.load(std::memory_order_relaxed) && DecodeRow(scan, imcu);
+    if (ok) scan.rows_read.Publish(imcu + 1);
+  }
   ok = ok && MarkerAt(BitOffset(scan.at, scan.base), scan.base, scan.end) == scan.marker;
   scan.tables.reset();
+  scan.rows_read.Close();
   return ok;
 }
 
@@ -535,7 +555,7 @@ bool ProgressiveStore::DecodeBlockRow(Scan& scan, Reader& r, Component& c, JDIME
       if (r.at.count < 32) r.Fill();
       if (Take(r, 1) && slot >= 0) c.dc[slot] = static_cast<JCOEF>(c.dc[slot] | p1);
     } else {
-      KeptBlock kept{&pool_, c.chunk, slot >= 0 ? &c.at[slot] : nullptr,
+      KeptBlock kept{&pool_, scan.chunk, slot >= 0 ? &c.at[slot] : nullptr,
                      slot >= 0 ? &c.room[slot] : nullptr};
       KeptBlock* block = slot >= 0 ? &kept : nullptr;
       constexpr bool kFirst = kKind == ScanKind::kAcFirst;
@@ -613,7 +633,12 @@ bool ProgressiveStore::DecodeInterleavedRow(Scan& scan, Reader& r, JDIMENSION im
 void ProgressiveStore::StartOutputPass(j_decompress_ptr info) {
   auto& self =
       *static_cast<ProgressiveStore*>(reinterpret_cast<Controller*>(info->coef)->store);
-  self.Finish();
+  if (self.readers_ != nullptr) {
+    self.readers_->published.Close();  // every scan is published
+    if (self.failed_) self.readers_->stopped = true;
+    else self.ReadScans();
+    self.JoinHelper();
+  }
   if (info->do_block_smoothing) {
     for (int c = 0; c < info->num_components; ++c) {
       for (int k = 0; k < 10; ++k) self.failed_ = self.failed_ || info->coef_bits[c][k] != 0;

@@ -10,9 +10,11 @@
 // not stand in: the library then fails or decodes as it always does).
 //
 // Each scan's data is found first (it ends at the first marker other than a restart
-// marker), and the library, told that the scan is read, reads on to the next one while the
-// scan is decoded: the first component's AC scans on the library's thread, the others by a
-// helper thread where the options allow it.
+// marker), and the library, told that the scan is read, reads on to the next header while a
+// helper thread (where the options allow one) decodes the scans published so far. Once the
+// library has every header, its thread decodes scans too. A scan that refines what an
+// earlier one of the same component read follows it row by row, so the two threads share
+// even the scans of one component.
 //
 // Only clean data is decoded here. A bad code, a restart interval, data that runs into a
 // marker or leaves stray bytes before it, a coefficient that could overflow, more scans than
@@ -53,11 +55,11 @@ class ProgressiveStore {
   // store to stand in as soon as the library has set up a progressive Huffman picture whose
   // blocks the block filter chooses from `job`'s picks (the same blocks FilterBlocks keeps
   // after the start). Does nothing for any other picture. With `helper`, a helper thread
-  // reads the scans other than the first component's AC scans while the library's thread
-  // reads those.
+  // shares the reading of the scans with the library's thread.
   void Arrange(jpeg_decompress_struct& info, const Job& job, bool helper);
 
-  // Waits for the helper (once every scan is read, or on the way out of a failed draw).
+  // Waits for the helper: once every scan is read, or on the way out of a failed draw (the
+  // scans not read yet are then left).
   void Finish();
 
   bool InPlace() const { return in_place_; }
@@ -77,7 +79,6 @@ class ProgressiveStore {
     JCOEF* dc = nullptr;
     std::uint32_t* at = nullptr;
     std::uint8_t* room = nullptr;
-    std::size_t chunk[2] = {0, 0};  // what is left of the pool's chunk its AC values come from
     std::int32_t Slot(JDIMENSION row, JDIMENSION col) const {
       const std::int32_t r = row_slot[row], c = col_slot[col];
       return r < 0 || c < 0 ? -1 : r * static_cast<std::int32_t>(kept_cols) + c;
@@ -87,6 +88,10 @@ class ProgressiveStore {
   // One scan as its reader needs it, taken from the library when it starts the scan: the
   // reader may be the helper, while the library reads on.
   struct Scan {
+    // The earlier scans that fill what this one reads on (the last one of the same kind, DC
+    // or AC, of each of its components): each of its iMCU rows is read once theirs are.
+    Scan* after[MAX_COMPS_IN_SCAN] = {};
+    RowQueue rows_read;  // its reader publishes its iMCU rows as they are read
     ScanKind kind = ScanKind::kDcFirst;
     int ss = 0, se = 0, al = 0;
     int comps = 0;                          // in the scan
@@ -105,6 +110,7 @@ class ProgressiveStore {
     int dc_pred[MAX_COMPS_IN_SCAN] = {};
     unsigned eob_run = 0;
     bool bit_instructions = false;  // the processor's popcnt and pdep
+    std::size_t chunk[2] = {0, 0};  // what is left of the pool's chunk its AC values come from
   };
   static constexpr std::size_t kMostScans = 64;
 
@@ -118,36 +124,43 @@ class ProgressiveStore {
   static bool LibraryBuffersFit(const jpeg_decompress_struct& info);
   bool TakeScan(jpeg_decompress_struct& info, Scan& scan) const;
   bool Read(Scan& scan);
+  std::size_t WaitForRowsBefore(const Scan& scan, JDIMENSION imcu);
+  void ReadScans();
   bool DecodeRow(Scan& scan, JDIMENSION imcu);
   template <ScanKind kKind, bool kBits = false>
   bool DecodeBlockRow(Scan& scan, Reader& r, Component& c, JDIMENSION row);
   bool DecodeInterleavedRow(Scan& scan, Reader& r, JDIMENSION imcu);
-  bool StartHelper();
-  bool ReadJobs(RowQueue& queue);
+  void StartHelper();
+  void JoinHelper();
 
   const Job* job_ = nullptr;
   void (*realize_)(j_common_ptr) = nullptr;  // the library's
   void* client_data_ = nullptr;              // the caller's, given back once the hook has run
   bool in_place_ = false;
-  bool failed_ = false;  // the library's thread's: the helper's failure joins it at Finish
+  bool failed_ = false;  // the library's thread's: the readers' failure joins it at Finish
   std::vector<Component> components_;
   ZeroedArray<std::uint64_t> arena_;  // every component's nonzero flags, then its kept blocks
   ValuePool pool_;
   ZeroedArray<JCOEF> pool_store_;
 
-  // Scans for the helper (threads.h): the library's thread writes scan i and publishes it;
-  // from then on the helper alone touches it. Each reads and writes only its own
-  // components' stores, but for the DC coefficients of the first component's kept blocks,
-  // which the helper writes and the library's thread, reading only AC coefficients, leaves
-  // alone. The library's thread reads the stores only after Finish.
+  // The scans and their readers (threads.h). The library's thread writes scan i whole and
+  // publishes it; from then on only the reader that claims it (the helper, or the library's
+  // thread once every scan is published) touches it. A scan writes only its components'
+  // stores of its kind: the DC coefficients of the kept blocks, or the nonzero flags and the
+  // AC coefficients. Scans of the same component and kind are read in order, row by row: a
+  // reader reads an iMCU row only once the scans it comes after have published it. Either
+  // thread reads the stores for drawing only after Finish.
   bool use_helper_ = false;
   std::unique_ptr<Scan[]> jobs_;  // kMostScans of them
   std::size_t job_count_ = 0;
-  struct Helper {
-    RowQueue queue;  // the scans published to the helper; closed by Finish
-    ForkJoin thread;  // after the queue: joined before it goes
+  int last_scan_[2][MAX_COMPONENTS] = {};  // by kind (DC, AC) and component: 1 + its last scan
+  struct Readers {
+    RowQueue published;  // the scans published; closed by Finish
+    std::atomic<std::size_t> claimed{0};  // the scans claimed by either reader
+    std::atomic<bool> failed{false};  // a scan did not read cleanly
+    std::atomic<bool> stopped{false};  // the draw was left: no more scans are read
+    ForkJoin helper;  // last: joined before the rest goes
   };
-  std::unique_ptr<Helper> helper_;  // last: joined (Finish) before what it uses goes
-  Scan current_;  // a scan read on the library's thread
+  std::unique_ptr<Readers> readers_;  // last: joined (Finish) before what it uses goes
   const std::uint8_t* scan_end_ = nullptr;  // the marker after the current scan's data
 };

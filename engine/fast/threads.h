@@ -10,21 +10,27 @@
 //    until the helper is joined: the picture's bytes, the lists of picks and destination
 //    rows, a prepared entropy index's tables and MCU rows. What is handed over later goes
 //    through a RowQueue: the progressive decoder's scans, each written whole before it is
-//    published.
+//    published, and the rows of each scan read so far.
 // 2. One writer for everything. While a helper runs, it alone writes its own library object
 //    (with its own error manager and jump), its own counts and block filter, and the part of
 //    the output handed to it: the destination rows at and below the cut (split draw); every
 //    destination row and the dither's error row (dither worker: the decoding thread leaves
-//    them alone until the pipe is finished); the marks of the second entropy reader; the
-//    scans published to the progressive decoder's helper and the stores of the components
-//    (or, for the first component, of the DC coefficients) that those scans fill. The
-//    forking thread reads these only after Join, or, through a RowQueue, the items the
-//    helper has published.
-// 3. Crossing threads: a RowQueue (a mutex and two condition variables), the join, and one
-//    atomic flag, the entropy index's failure mark, which either decoder of a split draw may
-//    raise when the engine's decoder meets data it does not take.
+//    them alone until the pipe is finished); the marks of the second entropy reader; a
+//    progressive scan the helper has claimed, and the rows of the stores that scan fills
+//    (its components' DC or AC coefficients, by its kind) from when the scans before it
+//    have published them until it publishes them itself. The library's thread, which reads
+//    progressive scans too once every header is read, keeps the same rule for the scans it
+//    claims. The forking thread reads the rest only after Join, or, through a RowQueue, the
+//    items the helper has published.
+// 3. Crossing threads: a RowQueue (a mutex and two condition variables), the join, and a
+//    few atomics: the entropy index's failure mark, which either decoder of a split draw may
+//    raise when the engine's decoder meets data it does not take; the progressive readers'
+//    count of scans claimed, their failure mark and their stop mark. None of the atomics
+//    orders other data: what one thread hands another goes through a queue or the join.
 // 4. Stopping. A helper ends when its work is done, when the consumer of the queue it feeds
-//    stops that queue, or when the producer of the queue it reads closes it. Nothing leaves a
+//    stops that queue, when the producer of the queue it reads closes it, or when its
+//    forking thread sets a stop mark it reads. A reader of rows closes its queue on every
+//    way out, read or not, so that no one waits for rows that never come. Nothing leaves a
 //    helper by exception or longjmp: its library object jumps back inside the helper, and
 //    Fork catches whatever is left and reports the task as failed. The output of a failed
 //    helper is never used: the picture is drawn again on the calling thread.
@@ -94,10 +100,11 @@ class ForkJoin {
   bool ok_ = false;  // written by the helper, read after the join
 };
 
-// Items (rows, marks) handed in order from one producer thread to one consumer thread by
-// count: the producer writes item i into its slot and publishes; the consumer reads the items
-// below the published count and releases them, after which their slots may be written again.
-// At most `capacity` items are published and not yet released.
+// Items (rows, marks, scans) handed in order from one producer thread to a consumer by
+// count: the producer writes item i into its slot and publishes; the consumer reads the
+// items below the published count and releases them, after which their slots may be written
+// again. At most `capacity` items are published and not yet released. The consumer may be
+// one thread at one time and another later, but two threads never wait on one queue at once.
 class RowQueue {
  public:
   static constexpr std::size_t kUnbounded = SIZE_MAX;
