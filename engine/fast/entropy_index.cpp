@@ -43,9 +43,10 @@ boolean DecodeIndexed(j_decompress_ptr info, JBLOCKROW* blocks) {
   auto& d = *reinterpret_cast<IndexedDecoder*>(info->entropy);
   const std::size_t mcu = d.next_mcu++;
   if (blocks == nullptr) return TRUE;
+  const unsigned kept = d.Kept(mcu);
+  if (kept == 0 && d.index->MarksEveryMcu()) return TRUE;  // the next one is sought
   if (d.state_mcu != mcu) d.state = d.index->Seek(mcu);
   // The index took this data, so it decodes; a failure would be a bad code all the same.
-  const unsigned kept = d.Kept(mcu);
   const bool ok = kept != 0 ? d.index->DecodeMcu<true>(d.state, blocks, kept)
                             : d.index->DecodeMcu<false>(d.state, nullptr);
   if (!ok) WARNMS(info, JWRN_HUFF_BAD_CODE);
@@ -164,27 +165,51 @@ template bool EntropyIndex::DecodeMcu<true>(McuStart&, JBLOCKROW*, unsigned) con
 template bool EntropyIndex::DecodeMcu<false>(McuStart&, JBLOCKROW*, unsigned) const;
 
 McuStart EntropyIndex::Seek(std::size_t mcu) const {
+  if (every_mcu_) {
+    const bool first = mcu < join_mcu_;
+    const Mark& mark = first ? first_marks_[mcu] : second_marks_[join_mark_ + (mcu - join_mcu_)];
+    McuStart start;
+    start.at = PositionAt(mark.bit, base_, data_end_);
+    for (int c = 0; c < MAX_COMPS_IN_SCAN; ++c)
+      start.dc[c] = mark.dc[c] + (first ? 0 : join_offset_[c]);
+    return start;
+  }
   const std::size_t row = mcu / mcus_per_row_;
   McuStart start = rows_[row];
   for (std::size_t m = row * mcus_per_row_; m < mcu; ++m) DecodeMcu<false>(start, nullptr);
   return start;
 }
 
-EntropyIndex::RowStart EntropyIndex::Row(std::size_t row) const {
-  RowStart start;
-  start.bit = BitOffset(rows_[row].at, base_);
-  std::copy(std::begin(rows_[row].dc), std::end(rows_[row].dc), start.dc.begin());
+namespace {
+
+EntropyIndex::RowStart StartOf(const McuStart& at, const std::uint8_t* base) {
+  EntropyIndex::RowStart start;
+  start.bit = BitOffset(at.at, base);
+  std::copy(std::begin(at.dc), std::end(at.dc), start.dc.begin());
   return start;
 }
 
+}  // namespace
+
+EntropyIndex::RowStart EntropyIndex::Row(std::size_t row) const {
+  return StartOf(rows_[row], base_);
+}
+
+EntropyIndex::RowStart EntropyIndex::At(std::size_t mcu) const {
+  return StartOf(Seek(mcu), base_);
+}
+
 bool EntropyIndex::Build(bool two_readers, std::size_t most_marks) {
-  built_ = joined_ = false;
+  built_ = joined_ = every_mcu_ = false;
   rows_.clear();
+  Marks().swap(first_marks_);
+  Marks().swap(second_marks_);
   if (!prepared_) return false;
   rows_.reserve(mcus_ / mcus_per_row_);
   built_ = Scan(two_readers, most_marks);
   if (!built_) {
     rows_.clear();
+    every_mcu_ = false;
     prepared_ = false;  // data the in-order decoder would fail on too
   }
   return built_;
@@ -234,6 +259,17 @@ const std::uint8_t* EntropyIndex::MarkerAfter(std::uint64_t bit) const {
   return MarkerAt(bit, base_, data_end_);
 }
 
+// Marks a reader's state `start` in `mark`; false where a DC prediction does not fit.
+bool EntropyIndex::MarkAt(const McuStart& start, const std::uint8_t* base, Mark& mark) {
+  mark.bit = BitOffset(start.at, base);
+  bool fits = true;
+  for (int c = 0; c < MAX_COMPS_IN_SCAN; ++c) {
+    fits = fits && start.dc[c] >= INT16_MIN && start.dc[c] <= INT16_MAX;
+    mark.dc[c] = static_cast<std::int16_t>(start.dc[c]);
+  }
+  return fits;
+}
+
 // The second reader of a scan: it starts in the middle of the data as if an MCU began there,
 // and marks where every MCU it decodes begins. Huffman codes fall into step within a few
 // blocks, so once the first reader meets one of its marks, every later mark is a true MCU
@@ -241,14 +277,10 @@ const std::uint8_t* EntropyIndex::MarkerAfter(std::uint64_t bit) const {
 // It runs on a helper thread (threads.h): it alone writes its marks and runs until it has
 // closed the queue, and the first reader reads only the marks published to it.
 struct EntropyIndex::Speculation {
-  struct Mark {
-    std::uint64_t bit;
-    std::int16_t dc[MAX_COMPS_IN_SCAN];
-  };
   static constexpr int kMaxRuns = 64;
   static constexpr std::size_t kPublishEvery = 64;  // marks handed over at a time
 
-  std::vector<Mark, LargeAllocator<Mark>> marks;  // not cleared: only published ones are read
+  Marks marks;  // not cleared: only published ones are read
   std::size_t capacity = 0;
   RowQueue queue;  // the marks published; stopped once the first reader is done
   std::vector<std::size_t> run_starts;  // the reader's own until it has ended
@@ -260,12 +292,7 @@ struct EntropyIndex::Speculation {
     run_starts.push_back(0);
     while (n < capacity && !queue.Stopped()) {
       Mark& mark = marks[n];
-      mark.bit = BitOffset(start.at, index.base_);
-      bool fits = true;
-      for (int c = 0; c < MAX_COMPS_IN_SCAN; ++c) {
-        fits = fits && start.dc[c] >= INT16_MIN && start.dc[c] <= INT16_MAX;
-        mark.dc[c] = static_cast<std::int16_t>(start.dc[c]);
-      }
+      const bool fits = MarkAt(start, index.base_, mark);
       if (++n % kPublishEvery == 0) queue.Publish(n);
       if (fits && index.DecodeMcu<false>(start, nullptr)) continue;
       if (start.at.made_up > 0 || static_cast<int>(run_starts.size()) == kMaxRuns) break;
@@ -296,8 +323,10 @@ bool EntropyIndex::Scan(bool two_readers, std::size_t most_marks) {
   const auto size = static_cast<std::size_t>(data_end_ - base_);
   std::size_t mid = size / 2;
   while (mid < size && base_[mid - 1] == 0xFF) ++mid;
-  // The marks take 16 bytes an MCU; where memory is that short, one reader does it all.
-  const std::uint64_t mark_bytes = (mcus_ + 1) * sizeof(Speculation::Mark);
+  // The marks take 16 bytes an MCU, each reader's in its own store (of which they touch
+  // about half when two read); where memory is that short, one reader does it all, and
+  // only the rows' starts are kept.
+  const std::uint64_t mark_bytes = (mcus_ + 1) * sizeof(Mark);
   bool reserved = false;
   if (two_readers && mid > 0 && mid < size && mark_bytes <= MemoryBudget() / 4) {
     try {
@@ -305,6 +334,14 @@ bool EntropyIndex::Scan(bool two_readers, std::size_t most_marks) {
       second.marks.resize(second.capacity);
       reserved = true;
     } catch (const std::bad_alloc&) {
+    }
+  }
+  bool every_mcu = mark_bytes <= MemoryBudget() / 4;  // whether this reader marks every MCU
+  if (every_mcu) {
+    try {
+      first_marks_.resize(mcus_);
+    } catch (const std::bad_alloc&) {
+      every_mcu = false;
     }
   }
   ForkJoin helper;
@@ -324,6 +361,7 @@ bool EntropyIndex::Scan(bool two_readers, std::size_t most_marks) {
   bool all_published = false;
   for (std::size_t m = 0; m < mcus_; ++m) {
     if (m % mcus_per_row_ == 0) rows_.push_back(start);
+    if (every_mcu) every_mcu = MarkAt(start, base_, first_marks_[m]);
     if (reading && start.at.next >= base_ + mid) {
       const std::uint64_t bit = BitOffset(start.at, base_);
       // The second reader must have passed this point (it may still be starting up).
@@ -336,7 +374,14 @@ bool EntropyIndex::Scan(bool two_readers, std::size_t most_marks) {
       if (j < published && second.marks[j].bit == bit) {
         helper.Join();  // the second reader runs to its end
         switch (Join(second, m, j, start)) {
-          case Joining::kJoined: return true;
+          case Joining::kJoined:
+            every_mcu_ = every_mcu;
+            if (every_mcu_) {
+              second_marks_ = std::move(second.marks);
+              join_mcu_ = m;
+              join_mark_ = j;
+            }
+            return true;
           case Joining::kNoMarkerAfter: return false;
           case Joining::kNotCovered: break;  // it stopped short: this reader reads on alone
         }
@@ -347,6 +392,8 @@ bool EntropyIndex::Scan(bool two_readers, std::size_t most_marks) {
     }
     if (!DecodeMcu<false>(start, nullptr)) return false;
   }
+  every_mcu_ = every_mcu;
+  join_mcu_ = mcus_;  // this reader marked them all
   marker_ = MarkerAfter(BitOffset(start.at, base_));
   return marker_ != nullptr;
 }
@@ -360,13 +407,13 @@ EntropyIndex::Joining EntropyIndex::Join(Speculation& second, std::size_t m,
   const std::size_t last = j + (mcus_ - m);  // where the data must end
   const auto [first, after] = second.RunOf(j, published);
   if (first > j || last >= after) return Joining::kNotCovered;
-  const Speculation::Mark* marks = second.marks.data();
-  int offset[MAX_COMPS_IN_SCAN];
+  const Mark* marks = second.marks.data();
+  int* offset = join_offset_;
   for (int c = 0; c < MAX_COMPS_IN_SCAN; ++c) offset[c] = start.dc[c] - marks[j].dc[c];
   for (std::size_t row = (m + mcus_per_row_ - 1) / mcus_per_row_;
        row * mcus_per_row_ < mcus_; ++row) {
     if (row * mcus_per_row_ == m) continue;  // this reader marked it
-    const Speculation::Mark& mark = marks[j + row * mcus_per_row_ - m];
+    const Mark& mark = marks[j + row * mcus_per_row_ - m];
     McuStart& s = rows_.emplace_back();
     s.at = PositionAt(mark.bit, base_, data_end_);
     for (int c = 0; c < MAX_COMPS_IN_SCAN; ++c) s.dc[c] = mark.dc[c] + offset[c];

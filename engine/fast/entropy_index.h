@@ -1,6 +1,7 @@
 #pragma once
 // The entropy-coded data of a sequential Huffman picture, scanned once and marked at the
-// start of every MCU row, so that decoding can begin at any row. With it in place of the
+// start of every MCU (where memory allows, else of every MCU row), so that decoding can
+// begin at any MCU. With it in place of the
 // library's entropy decoder, rows a streamed draw passes over cost nothing, and a second
 // thread can start at its cut at once. Only clean data is indexed: any bad code, marker or
 // early end inside the data, any stray byte before the next marker, leaves the picture to
@@ -16,6 +17,7 @@
 #include <jpeglib.h>
 
 #include "engine/fast/huffman_reader.h"
+#include "engine/large_pages.h"
 
 // The reader's state at the start of one MCU: its position and the DC predictions.
 struct McuStart {
@@ -56,7 +58,8 @@ class EntropyIndex {
   // the data. Only prepared, it decodes in order and checks the data as it goes; data that
   // Build would not have taken marks the index as failed, and the picture must then be
   // decoded again by the library's own decoder. Blocks that `kept` leaves out are only
-  // passed over.
+  // passed over, and where every MCU's start is marked, MCUs without a kept block are not
+  // read at all.
   void Install(jpeg_decompress_struct& info, McuBlocksKept kept = {}) const;
 
   bool Built() const { return built_; }
@@ -78,6 +81,8 @@ class EntropyIndex {
 
   // The state at the start of MCU `mcu`.
   McuStart Seek(std::size_t mcu) const;
+  // Whether the start of every MCU is marked (else only of every MCU row).
+  bool MarksEveryMcu() const { return every_mcu_; }
 
   // Where MCU row `row` starts, in bits from the start of the data, and the DC predictions
   // there; one entry per MCU row of the picture.
@@ -88,8 +93,17 @@ class EntropyIndex {
   };
   std::size_t RowCount() const { return rows_.size(); }
   RowStart Row(std::size_t row) const;
+  // The same for MCU `mcu`.
+  RowStart At(std::size_t mcu) const;
 
  private:
+  // Where a reader marked an MCU start, and the DC predictions there as it had them.
+  struct Mark {
+    std::uint64_t bit;
+    std::int16_t dc[MAX_COMPS_IN_SCAN];
+  };
+  using Marks = std::vector<Mark, LargeAllocator<Mark>>;
+  static bool MarkAt(const McuStart& start, const std::uint8_t* base, Mark& mark);
   struct Speculation;
   bool Scan(bool two_readers, std::size_t most_marks);
   enum class Joining { kJoined, kNoMarkerAfter, kNotCovered };
@@ -111,6 +125,13 @@ class EntropyIndex {
   const HuffmanDecodeTable* ac_table_[D_MAX_BLOCKS_IN_MCU] = {};
   std::unique_ptr<HuffmanDecodeTable[]> tables_;  // DC 0-3, then AC 0-3
   std::vector<McuStart> rows_;  // the state at the start of every MCU row
+  // Every MCU's start, where memory allowed: the first reader's marks up to the MCU where
+  // the readers joined, then the second reader's from its mark there on, with their DC
+  // predictions off by `join_offset_`.
+  bool every_mcu_ = false;
+  Marks first_marks_, second_marks_;
+  std::size_t join_mcu_ = 0, join_mark_ = 0;
+  int join_offset_[MAX_COMPS_IN_SCAN] = {};
   const std::uint8_t* base_ = nullptr;  // where the data starts
   const std::uint8_t* data_end_ = nullptr;
   const std::uint8_t* marker_ = nullptr;  // the marker after the data

@@ -1,6 +1,6 @@
 // The entropy index against a plain scan of the same data: two readers joined in the middle
-// must mark every MCU row exactly where one reader marks it, and data that is not clean
-// must be left to the library.
+// must mark every MCU exactly where one reader marks it, and data that is not clean must be
+// left to the library.
 #include "engine/fast/entropy_index.h"
 
 #include <gtest/gtest.h>
@@ -34,6 +34,16 @@ std::size_t EndOfImage(const std::vector<std::uint8_t>& bytes) {
   return at;
 }
 
+// The MCU starts of two indexes of the same data, every one and every row's.
+void ExpectSameStarts(const EntropyIndex& one, const EntropyIndex& two) {
+  ASSERT_EQ(one.RowCount(), two.RowCount());
+  for (std::size_t row = 0; row < one.RowCount(); ++row)
+    ASSERT_TRUE(one.Row(row) == two.Row(row)) << "MCU row " << row;
+  ASSERT_TRUE(one.MarksEveryMcu() && two.MarksEveryMcu());
+  for (std::size_t mcu = 0; mcu < one.Mcus(); ++mcu)
+    ASSERT_TRUE(one.At(mcu) == two.At(mcu)) << "MCU " << mcu;
+}
+
 // Two readers against one over `files`, counting the files indexed and those the two
 // readers joined. Photographs of a megabyte and more must always be joined.
 void ExpectTwoReadersMarkRowsAsOne(const std::vector<std::string>& files, int& indexed,
@@ -51,15 +61,13 @@ void ExpectTwoReadersMarkRowsAsOne(const std::vector<std::string>& files, int& i
     if (bytes.size() >= (std::size_t{1} << 20)) {
       EXPECT_TRUE(two.Joined());
     }
-    ASSERT_EQ(one.RowCount(), two.RowCount());
-    for (std::size_t row = 0; row < one.RowCount(); ++row)
-      ASSERT_TRUE(one.Row(row) == two.Row(row)) << "MCU row " << row;
+    ExpectSameStarts(one, two);
   }
 }
 
 }  // namespace
 
-TEST(EntropyIndex, TwoReadersMarkEveryRowWhereOneReaderDoes) {
+TEST(EntropyIndex, TwoReadersMarkEveryMcuWhereOneReaderDoes) {
   std::vector<std::string> files = TestDataFiles();
   for (const char* options : {"-sample 2x1 -quality 95", "-sample 2x2", "-grayscale"})
     files.push_back(LargePhoto(options));
@@ -78,12 +86,10 @@ TEST(EntropyIndex, ASecondReaderStoppingShortLeavesTheScanToTheFirst) {
   ASSERT_TRUE(Build(bytes, false, one));
   ASSERT_TRUE(Build(bytes, true, two, 1000));
   EXPECT_FALSE(two.Joined());
-  ASSERT_EQ(one.RowCount(), two.RowCount());
-  for (std::size_t row = 0; row < one.RowCount(); ++row)
-    ASSERT_TRUE(one.Row(row) == two.Row(row)) << "MCU row " << row;
+  ExpectSameStarts(one, two);
 }
 
-TEST(EntropyIndex, TwoReadersMarkEveryRowWhereOneReaderDoesInTheBigCorpus) {
+TEST(EntropyIndex, TwoReadersMarkEveryMcuWhereOneReaderDoesInTheBigCorpus) {
   SKIP_WITHOUT_BIG_CORPUS();
   std::vector<std::string> files = BigCorpusFiles("small");
   for (const std::string& file : BigCorpusFiles("large")) files.push_back(file);
