@@ -243,9 +243,7 @@ void ProgressiveStore::Arrange(jpeg_decompress_struct& info, const Job& job, boo
 }
 
 void ProgressiveStore::Finish() {
-  if (readers_ == nullptr) return;
-  readers_->stopped = true;  // a helper still reading reads no further
-  JoinHelper();
+  if (readers_ != nullptr) JoinHelper();
 }
 
 void ProgressiveStore::JoinHelper() {
@@ -633,18 +631,33 @@ bool ProgressiveStore::DecodeInterleavedRow(Scan& scan, Reader& r, JDIMENSION im
 void ProgressiveStore::StartOutputPass(j_decompress_ptr info) {
   auto& self =
       *static_cast<ProgressiveStore*>(reinterpret_cast<Controller*>(info->coef)->store);
-  if (self.readers_ != nullptr) {
-    self.readers_->published.Close();  // every scan is published
-    if (self.failed_) self.readers_->stopped = true;
-    else self.ReadScans();
-    self.JoinHelper();
-  }
   if (info->do_block_smoothing) {
     for (int c = 0; c < info->num_components; ++c) {
       for (int k = 0; k < 10; ++k) self.failed_ = self.failed_ || info->coef_bits[c][k] != 0;
     }
   }
+  if (self.readers_ != nullptr) {
+    self.readers_->published.Close();  // every scan is published
+    if (self.failed_) {
+      self.readers_->stopped = true;
+      self.JoinHelper();
+    } else {
+      // The helper may still be reading the last scans: rows are drawn as they are read.
+      self.ReadScans();
+    }
+  }
+  self.rows_ready_ = 0;
   info->output_iMCU_row = 0;
+}
+
+// Whether every scan has read iMCU row `imcu`, waiting for those still reading it.
+bool ProgressiveStore::RowRead(JDIMENSION imcu) {
+  if (readers_ == nullptr || imcu < rows_ready_) return true;
+  std::size_t ready = SIZE_MAX;
+  for (std::size_t i = 0; i < job_count_; ++i)
+    ready = std::min(ready, jobs_[i].rows_read.WaitForItems(imcu));
+  rows_ready_ = ready;
+  return imcu < ready;
 }
 
 // One iMCU row through the inverse DCT, in the order the library's controller takes it (the
@@ -654,6 +667,7 @@ int ProgressiveStore::DecompressData(j_decompress_ptr info, JSAMPIMAGE output) {
       *static_cast<ProgressiveStore*>(reinterpret_cast<Controller*>(info->coef)->store);
   alignas(32) JCOEF block[DCTSIZE2];
   const JDIMENSION imcu = info->output_iMCU_row;
+  if (!self.RowRead(imcu)) self.failed_ = true;  // drawn from whatever there is, not used
   for (int ci = 0; ci < info->num_components; ++ci) {
     jpeg_component_info* comp = &info->comp_info[ci];
     if (!comp->component_needed) continue;

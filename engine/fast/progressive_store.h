@@ -58,8 +58,8 @@ class ProgressiveStore {
   // shares the reading of the scans with the library's thread.
   void Arrange(jpeg_decompress_struct& info, const Job& job, bool helper);
 
-  // Waits for the helper: once every scan is read, or on the way out of a failed draw (the
-  // scans not read yet are then left).
+  // Waits for the helper to read the scans it has claimed, or (where the draw went wrong
+  // before the last header) every scan published; a failure of any of them is kept.
   void Finish();
 
   bool InPlace() const { return in_place_; }
@@ -132,6 +132,7 @@ class ProgressiveStore {
   bool DecodeInterleavedRow(Scan& scan, Reader& r, JDIMENSION imcu);
   void StartHelper();
   void JoinHelper();
+  bool RowRead(JDIMENSION imcu);
 
   const Job* job_ = nullptr;
   void (*realize_)(j_common_ptr) = nullptr;  // the library's
@@ -148,8 +149,8 @@ class ProgressiveStore {
   // thread once every scan is published) touches it. A scan writes only its components'
   // stores of its kind: the DC coefficients of the kept blocks, or the nonzero flags and the
   // AC coefficients. Scans of the same component and kind are read in order, row by row: a
-  // reader reads an iMCU row only once the scans it comes after have published it. Either
-  // thread reads the stores for drawing only after Finish.
+  // reader reads an iMCU row only once the scans it comes after have published it. The
+  // library's thread, done with its scans, draws an iMCU row once every scan has published it.
   bool use_helper_ = false;
   std::unique_ptr<Scan[]> jobs_;  // kMostScans of them
   std::size_t job_count_ = 0;
@@ -163,4 +164,5 @@ class ProgressiveStore {
   };
   std::unique_ptr<Readers> readers_;  // last: joined (Finish) before what it uses goes
   const std::uint8_t* scan_end_ = nullptr;  // the marker after the current scan's data
+  std::size_t rows_ready_ = 0;  // the iMCU rows every scan is known to have read
 };

@@ -262,7 +262,8 @@ TEST_F(StreamedDrawTest, EverySamplingLayoutGivesThePlainThumbnailAndSkipsOnlyWh
 // Progressive scripts other than cjpeg's own: DC scans one component at a time, refined by
 // one scan of two, luma bands refined between other components' scans. Scans that build on
 // each other are read side by side by two threads; with one or two, the engine's decoder
-// reads them all.
+// reads them all, and a scan that does not end at its marker is noticed even when every
+// row of the picture has been drawn.
 TEST_F(StreamedDrawTest, ProgressiveScriptsInAnyOrderGiveThePlainThumbnail) {
   RunTool("djpeg -scale 1/2 -outfile " + (dir / "full.ppm") + " " +
           TestData("exif-Landscape_3.jpg"));
@@ -285,6 +286,12 @@ TEST_F(StreamedDrawTest, ProgressiveScriptsInAnyOrderGiveThePlainThumbnail) {
       Streamed(file, dir / "tb.jpg", kSmallBox.params, options, report);
       EXPECT_EQ(report.Decoder, EntropyDecoder::kEngineProgressive);
       EXPECT_FALSE(report.Redrawn);
+      // Stray bytes between the last scan's data and the end marker: every row reads, but
+      // the scan did not end where it must, so the library draws it again (and warns).
+      std::vector<std::uint8_t> stray = ReadBytes(file);
+      stray.insert(stray.end() - 2, {0x12, 0x34});
+      WriteBytes(dir / "stray.jpg", stray);
+      EXPECT_TRUE(ExpectSameThumbnails(dir / "stray.jpg", {kSmallBox}, dir, options).Redrawn);
     }
   }
 }
