@@ -199,14 +199,21 @@ EntropyIndex::RowStart EntropyIndex::At(std::size_t mcu) const {
   return StartOf(Seek(mcu), base_);
 }
 
-bool EntropyIndex::Build(bool two_readers, std::size_t most_marks) {
+bool PassingMcusPays(McuBlocksKept kept, std::size_t mcus_per_row) {
+  if (kept.cols == nullptr) return false;
+  std::size_t unused = 0;
+  for (std::size_t x = 0; x < mcus_per_row; ++x) unused += kept.cols[x] == 0;
+  return 4 * unused >= mcus_per_row;
+}
+
+bool EntropyIndex::Build(bool two_readers, bool every_mcu, std::size_t most_marks) {
   built_ = joined_ = every_mcu_ = false;
   rows_.clear();
   Marks().swap(first_marks_);
   Marks().swap(second_marks_);
   if (!prepared_) return false;
   rows_.reserve(mcus_ / mcus_per_row_);
-  built_ = Scan(two_readers, most_marks);
+  built_ = Scan(two_readers, every_mcu, most_marks);
   if (!built_) {
     rows_.clear();
     every_mcu_ = false;
@@ -318,7 +325,7 @@ struct EntropyIndex::Speculation {
   }
 };
 
-bool EntropyIndex::Scan(bool two_readers, std::size_t most_marks) {
+bool EntropyIndex::Scan(bool two_readers, bool every_mcu, std::size_t most_marks) {
   Speculation second;
   const auto size = static_cast<std::size_t>(data_end_ - base_);
   std::size_t mid = size / 2;
@@ -336,7 +343,7 @@ bool EntropyIndex::Scan(bool two_readers, std::size_t most_marks) {
     } catch (const std::bad_alloc&) {
     }
   }
-  bool every_mcu = mark_bytes <= MemoryBudget() / 4;  // whether this reader marks every MCU
+  every_mcu = every_mcu && mark_bytes <= MemoryBudget() / 4;  // this reader marks each MCU
   if (every_mcu) {
     try {
       first_marks_.resize(mcus_);

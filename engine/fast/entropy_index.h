@@ -33,6 +33,12 @@ struct McuBlocksKept {
   const std::uint16_t* rows = nullptr;  // one mask per MCU row
 };
 
+// Whether keeping every MCU's start pays for a draw that uses `kept`: where a quarter or
+// more of the MCU columns hold no block it uses (a small box on a large photo), the MCUs
+// there need not be decoded at all. Marking each MCU costs the index's readers time and 16
+// bytes, which denser picks do not win back.
+bool PassingMcusPays(McuBlocksKept kept, std::size_t mcus_per_row);
+
 class EntropyIndex {
  public:
   EntropyIndex();
@@ -48,10 +54,11 @@ class EntropyIndex {
   // After Prepare: true when the data decodes cleanly, MCU for MCU, up to the next marker.
   // With two_readers, a helper thread reads the second half of the data while this one reads
   // the first, and the halves are joined where they meet; where they cannot be joined (the
-  // helper stopped short of the data's end) this thread reads on alone. On false the index
-  // is no longer prepared either: the in-order decoder would fail on the same data.
-  // `most_marks` caps what the helper reads (tests make it stop short with it).
-  bool Build(bool two_readers, std::size_t most_marks = SIZE_MAX);
+  // helper stopped short of the data's end) this thread reads on alone. With every_mcu, the
+  // start of every MCU is kept (where memory allows), else only of every MCU row. On false
+  // the index is no longer prepared either: the in-order decoder would fail on the same
+  // data. `most_marks` caps what the helper reads (tests make it stop short with it).
+  bool Build(bool two_readers, bool every_mcu, std::size_t most_marks = SIZE_MAX);
 
   // Puts the engine's decoder in place of the library's entropy decoder of `info`: a decoder
   // of the same bytes, likewise just started. Built, it leaves the source at the marker after
@@ -105,7 +112,7 @@ class EntropyIndex {
   using Marks = std::vector<Mark, LargeAllocator<Mark>>;
   static bool MarkAt(const McuStart& start, const std::uint8_t* base, Mark& mark);
   struct Speculation;
-  bool Scan(bool two_readers, std::size_t most_marks);
+  bool Scan(bool two_readers, bool every_mcu, std::size_t most_marks);
   enum class Joining { kJoined, kNoMarkerAfter, kNotCovered };
   Joining Join(Speculation& second, std::size_t m, std::size_t j, const McuStart& start);
   const std::uint8_t* MarkerAfter(std::uint64_t bit) const;

@@ -98,9 +98,11 @@ void StreamWith(Decompressor& jpeg, std::span<const std::uint8_t> bytes,
   }
   bool indexed = false;
   if (job.own_entropy && index.Prepare(info)) {
-    indexed = skip && IndexPays(info, job, options) && index.Build(options.Threads);
+    const McuBlocksKept kept = BlocksKept(info, attempt.filter);
+    indexed = skip && IndexPays(info, job, options) &&
+              index.Build(options.Threads, PassingMcusPays(kept, info.MCUs_per_row));
     if (index.Prepared()) {  // else the data failed the index: left to the library
-      index.Install(info, BlocksKept(info, attempt.filter));
+      index.Install(info, kept);
       attempt.decoder = indexed ? EntropyDecoder::kEngineIndexed : EntropyDecoder::kEngine;
     }
   }

@@ -20,7 +20,7 @@ bool Build(const std::vector<std::uint8_t>& bytes, bool two_readers, EntropyInde
   if (setjmp(jpeg.err.jump)) return false;
   OpenDecoder(jpeg, bytes, JpegSettings{}, SourceFeed::kWhole);
   jpeg_start_decompress(&jpeg.info);
-  return index.Prepare(jpeg.info) && index.Build(two_readers, most_marks);
+  return index.Prepare(jpeg.info) && index.Build(two_readers, true, most_marks);
 }
 
 std::vector<std::uint8_t> Tower() {
