@@ -1,11 +1,11 @@
 #pragma once
 // The entropy-coded data of a sequential Huffman picture, scanned once and marked at the
-// start of every MCU (where memory allows, else of every MCU row), so that decoding can
-// begin at any MCU. With it in place of the
-// library's entropy decoder, rows a streamed draw passes over cost nothing, and a second
-// thread can start at its cut at once. Only clean data is indexed: any bad code, marker or
-// early end inside the data, any stray byte before the next marker, leaves the picture to
-// the library, which then decodes it (and warns) as it always does.
+// start of every MCU row (and, for sparse picks, of every MCU), so that decoding can begin
+// at any row. With it in place of the library's entropy decoder, rows a streamed draw
+// passes over cost nothing, and a second thread can start at its cut at once. Only clean
+// data is indexed: any bad code, marker or early end inside the data, any stray byte before
+// the next marker, leaves the picture to the library, which then decodes it (and warns) as
+// it always does.
 #include <array>
 #include <atomic>
 #include <cstddef>
