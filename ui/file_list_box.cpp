@@ -11,8 +11,10 @@
 #include <QKeyEvent>
 #include <QPainter>
 #include <QStyledItemDelegate>
+#include <QTimer>
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <memory>
 #include <optional>
 
@@ -25,7 +27,15 @@ namespace {
 
 constexpr int kGlyphRole = Qt::UserRole;
 constexpr quint64 kTypeAheadPause = 500;  // ms between keys that starts a new prefix
+// A key repeat that arrives this soon (ms) after the last step's OnChange handler returned
+// was queued while the handler ran: repeats come at least 20 ms apart at any usual rate.
+constexpr qint64 kQueuedWithin = 15;
 constexpr int kBusyIndex = 100;
+
+bool IsStepKey(int key) {
+  return key == Qt::Key_Up || key == Qt::Key_Down || key == Qt::Key_PageUp ||
+         key == Qt::Key_PageDown;
+}
 
 [[noreturn]] void RaiseIoError(int code) {
   switch (code) {
@@ -169,6 +179,11 @@ FileListBox::FileListBox(QWidget* parent) : QListWidget(parent), folder_(QDir::c
   setUniformItemSizes(true);
   setItemDelegate(new EntryDelegate(this));
   setAccessibleName(QStringLiteral("JPEG 文件列表"));
+  now_ = [] {
+    using namespace std::chrono;
+    return static_cast<qint64>(
+        duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+  };
   connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
           &FileListBox::SelectionChanged);
 }
@@ -211,6 +226,7 @@ ListGlyph FileListBox::ItemGlyph(int index) const {
 }
 
 void FileListBox::Clear() {
+  merged_.reset();  // a step queued for the entries that go
   MakeWindow();
   const OwnChange own(own_change_);
   clear();
@@ -400,7 +416,20 @@ void FileListBox::TypeAhead(const QKeyEvent& event) {
   }
 }
 
+// A held-down arrow or paging key whose steps take longer than its repeats (large photos in
+// the preview) would leave repeats queued behind each step, and the selection would run on
+// long after the key is let go. The repeats that queued up during a step are taken together
+// as one step, once the queue has been read; a repeat that comes on its own is a step of its
+// own, and keys in between keep their order.
 void FileListBox::keyPressEvent(QKeyEvent* event) {
+  if (QueuedBehindLastStep(*event)) {
+    event->accept();
+    if (merged_) return;
+    merged_ = MergedStep{event->key(), event->modifiers()};
+    QTimer::singleShot(0, this, [this] { RunGuarded([this] { TakeMergedStep(); }); });
+    return;
+  }
+  TakeMergedStep();
   const bool plain = (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier |
                                             Qt::MetaModifier)) == 0;
   const bool typed = event->key() == Qt::Key_Backspace ||
@@ -408,17 +437,45 @@ void FileListBox::keyPressEvent(QKeyEvent* event) {
   if (plain && typed) {
     TypeAhead(*event);
     event->accept();
+    ReportIfMoved();
+    step_key_ = 0;
   } else {
-    // Focus makes the first entry current without selecting it; with nothing selected the
-    // first arrow key must select the first entry, not the second.
-    if (ItemIndex() < 0) selectionModel()->setCurrentIndex({}, QItemSelectionModel::NoUpdate);
+    MoveBy(event);
+  }
+}
+
+void FileListBox::MoveBy(QKeyEvent* event) {
+  // Focus makes the first entry current without selecting it; with nothing selected the
+  // first arrow key must select the first entry, not the second.
+  if (ItemIndex() < 0) selectionModel()->setCurrentIndex({}, QItemSelectionModel::NoUpdate);
+  {
     const OwnChange own(own_change_);
     QListWidget::keyPressEvent(event);
   }
   ReportIfMoved();
+  step_key_ = IsStepKey(event->key()) ? event->key() : 0;
+  step_end_ = now_();
+}
+
+bool FileListBox::QueuedBehindLastStep(const QKeyEvent& event) const {
+  return event.isAutoRepeat() && IsStepKey(event.key()) && event.key() == step_key_ &&
+         now_() - step_end_ < kQueuedWithin;
+}
+
+void FileListBox::TakeMergedStep() {
+  if (!merged_) return;
+  QKeyEvent repeat(QEvent::KeyPress, merged_->key, merged_->modifiers, QString(), true);
+  merged_.reset();
+  MoveBy(&repeat);
+}
+
+void FileListBox::focusOutEvent(QFocusEvent* event) {
+  QListWidget::focusOutEvent(event);
+  RunGuarded([this] { TakeMergedStep(); });
 }
 
 void FileListBox::mousePressEvent(QMouseEvent* event) {
+  TakeMergedStep();
   {
     const OwnChange own(own_change_);
     QListWidget::mousePressEvent(event);

@@ -5,6 +5,8 @@
 #include <QImage>
 #include <QListWidget>
 #include <QString>
+#include <functional>
+#include <optional>
 
 // Kinds of directory entries the list shows (several may be combined).
 enum FileAttr : unsigned {
@@ -74,12 +76,17 @@ class FileListBox : public QListWidget {
   // The 16 x 15 glyph of an entry kind; the colour of its bottom-left pixel is made clear.
   static QImage GlyphImage(ListGlyph glyph);
 
+  // Milliseconds on a steady clock, by which the list tells key repeats that queued up while
+  // the OnChange handler ran (tests give their own clock).
+  void SetClock(std::function<qint64()> now) { now_ = std::move(now); }
+
  signals:
   // After every reread, after SelectName, and after a user action that moved the selection.
   void OnChange();
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
+  void focusOutEvent(QFocusEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
@@ -93,6 +100,9 @@ class FileListBox : public QListWidget {
   void SelectionChanged();
   void Fire();
   void TypeAhead(const QKeyEvent& event);
+  void MoveBy(QKeyEvent* event);
+  bool QueuedBehindLastStep(const QKeyEvent& event) const;
+  void TakeMergedStep();
 
   QString folder_;
   QString mask_ = "*.*";
@@ -105,4 +115,14 @@ class FileListBox : public QListWidget {
   quint64 last_key_time_ = 0;
   bool typed_before_ = false;
   bool own_change_ = false;  // the selection moves by the list's own doing
+  // A held-down arrow or paging key: the last step it made, when that step's OnChange
+  // handler returned, and the one step that stands for the repeats queued since.
+  std::function<qint64()> now_;
+  int step_key_ = 0;
+  qint64 step_end_ = 0;
+  struct MergedStep {
+    int key;
+    Qt::KeyboardModifiers modifiers;
+  };
+  std::optional<MergedStep> merged_;
 };

@@ -250,6 +250,43 @@ TEST_F(FileListBoxTest, FirstArrowKeyAfterFocusSelectsTheFirstEntry) {
   EXPECT_EQ(changes_, 1);
 }
 
+// A held-down arrow key whose steps take longer than its repeats (large photos in the
+// preview): the repeats queued behind a step make one step together once they have been
+// read, so the selection stops where the key is let go. Repeats that come one at a time,
+// and keys pressed anew, each make their own step, in the order they came. The clock is
+// the test's; every OnChange takes 100 ms of it.
+TEST_F(FileListBoxTest, RepeatsQueuedBehindASlowStepMakeOneStep) {
+  const QString dir = MakeDir("held");
+  for (int i = 0; i < 12; ++i) MakeFile(QString("held/p%1.jpg").arg(i, 2, 10, QChar('0')));
+  TreeChanged(dir);
+  qint64 now = 1000;
+  list_->SetClock([&now] { return now; });
+  QObject::connect(list_.get(), &FileListBox::OnChange, [&now] { now += 100; });
+  list_->SetItemIndex(0);
+  changes_ = 0;
+  const auto press = [this](Qt::Key key, bool repeat) {
+    QKeyEvent event(QEvent::KeyPress, key, Qt::NoModifier, QString(), repeat);
+    QApplication::sendEvent(list_.get(), &event);
+  };
+  press(Qt::Key_Down, false);
+  for (int i = 0; i < 4; ++i) press(Qt::Key_Down, true);  // queued during that step
+  EXPECT_EQ(list_->ItemIndex(), 1);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(list_->ItemIndex(), 2);
+  EXPECT_EQ(changes_, 2);
+  for (int i = 0; i < 3; ++i) {
+    now += 40;
+    press(Qt::Key_Down, true);
+  }
+  EXPECT_EQ(list_->ItemIndex(), 5);
+  press(Qt::Key_Down, true);  // queued: held back ...
+  press(Qt::Key_Up, false);   // ... and taken before this key
+  EXPECT_EQ(list_->ItemIndex(), 5);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(list_->ItemIndex(), 5);
+  EXPECT_EQ(changes_, 7);
+}
+
 TEST_F(FileListBoxTest, ManyFilesAreListedInOrderAndTheBusyCursorEnds) {
   const QString dir = MakeDir("many");
   for (int i = 149; i >= 0; --i) MakeFile(QString("many/p%1.jpg").arg(i, 3, 10, QChar('0')));
