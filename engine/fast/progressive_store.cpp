@@ -446,15 +446,26 @@ void ProgressiveStore::StartInputPass(j_decompress_ptr info) {
 
 void ProgressiveStore::StartHelper() {
   if (!use_helper_ || readers_->helper.Forked()) return;
-  if (!readers_->helper.Fork([this] { ReadScans(); })) use_helper_ = false;
+  if (!readers_->helper.Fork([this] { ReadScans(false); })) use_helper_ = false;
 }
 
 // Either reader's task: claims the scans one by one in order and reads them, until the scans
-// are closed and none is left, or the draw is left.
-void ProgressiveStore::ReadScans() {
+// are closed and none is left, or the draw is left. With `leave_last` (the calling thread,
+// once every scan is published, while the helper runs) the last scan is left to the helper,
+// which always comes back for it: the calling thread draws the rows as the helper reads
+// them, where it would otherwise read that scan (often the largest) and only then draw, the
+// helper idle.
+void ProgressiveStore::ReadScans(bool leave_last) {
   Readers& readers = *readers_;
   for (;;) {
-    const std::size_t i = readers.claimed.fetch_add(1, std::memory_order_relaxed);
+    std::size_t i = readers.claimed.load(std::memory_order_relaxed);
+    if (leave_last) {
+      do {
+        if (i + 1 >= readers.published.WaitForItems(i)) return;
+      } while (!readers.claimed.compare_exchange_weak(i, i + 1, std::memory_order_relaxed));
+    } else {
+      i = readers.claimed.fetch_add(1, std::memory_order_relaxed);
+    }
     if (readers.published.WaitForItems(i) <= i || readers.stopped) return;
     if (!Read(jobs_[i]) && !readers.stopped) readers.failed = true;
   }
@@ -643,7 +654,7 @@ void ProgressiveStore::StartOutputPass(j_decompress_ptr info) {
       self.JoinHelper();
     } else {
       // The helper may still be reading the last scans: rows are drawn as they are read.
-      self.ReadScans();
+      self.ReadScans(self.readers_->helper.Forked());
     }
   }
   self.rows_ready_ = 0;

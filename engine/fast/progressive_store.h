@@ -125,7 +125,7 @@ class ProgressiveStore {
   bool TakeScan(jpeg_decompress_struct& info, Scan& scan) const;
   bool Read(Scan& scan);
   std::size_t WaitForRowsBefore(const Scan& scan, JDIMENSION imcu);
-  void ReadScans();
+  void ReadScans(bool leave_last);
   bool DecodeRow(Scan& scan, JDIMENSION imcu);
   template <ScanKind kKind, bool kBits = false>
   bool DecodeBlockRow(Scan& scan, Reader& r, Component& c, JDIMENSION row);
