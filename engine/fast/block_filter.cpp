@@ -105,6 +105,12 @@ bool FilterBlocks(jpeg_decompress_struct& info, const Job& job, BlockFilter& f) 
   return true;
 }
 
+BlockFilter* FilterInPlace(const jpeg_decompress_struct& info) {
+  return info.idct != nullptr && info.idct->inverse_DCT[0] == FilteredIdct
+             ? static_cast<BlockFilter*>(info.client_data)
+             : nullptr;
+}
+
 McuBlocksKept BlocksKept(jpeg_decompress_struct& info, const BlockFilter& f) {
   static_assert(D_MAX_BLOCKS_IN_MCU <= 16, "one bit a block in 16-bit masks");
   if (!f.interleaved || f.cols[0] == nullptr || info.comps_in_scan != info.num_components)

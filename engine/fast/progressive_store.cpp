@@ -677,6 +677,9 @@ int ProgressiveStore::DecompressData(j_decompress_ptr info, JSAMPIMAGE output) {
   auto& self =
       *static_cast<ProgressiveStore*>(reinterpret_cast<Controller*>(info->coef)->store);
   alignas(32) JCOEF block[DCTSIZE2];
+  // The store knows every block's place and keeps exactly the blocks the block filter keeps:
+  // the library's IDCT is called for those, and the others are left out here.
+  BlockFilter* const filter = FilterInPlace(*info);
   const JDIMENSION imcu = info->output_iMCU_row;
   if (!self.RowRead(imcu)) self.failed_ = true;  // drawn from whatever there is, not used
   for (int ci = 0; ci < info->num_components; ++ci) {
@@ -687,13 +690,19 @@ int ProgressiveStore::DecompressData(j_decompress_ptr info, JSAMPIMAGE output) {
     JDIMENSION block_rows = v;
     if (imcu + 1 == info->total_iMCU_rows && comp->height_in_blocks % v != 0)
       block_rows = comp->height_in_blocks % v;
-    const inverse_DCT_method_ptr idct = info->idct->inverse_DCT[ci];
+    const inverse_DCT_method_ptr idct =
+        filter != nullptr ? filter->idct[ci] : info->idct->inverse_DCT[ci];
+    const auto size = static_cast<JDIMENSION>(comp->DCT_scaled_size);
     JSAMPARRAY out = output[ci];
     for (JDIMENSION y = 0; y < block_rows; ++y) {
       const JDIMENSION row = imcu * v + y;
-      JDIMENSION col_at = 0;
-      for (JDIMENSION x = 0; x < c.width; ++x) {
+      for (JDIMENSION x = 0, col_at = 0; x < c.width; ++x, col_at += size) {
         const std::int32_t slot = c.Slot(row, x);
+        if (slot < 0 && filter != nullptr) {
+          for (JDIMENSION k = 0; k < size; ++k) std::memset(out[k] + col_at, 0, size);
+          ++*filter->skipped;
+          continue;
+        }
         JCOEFPTR coefficients = const_cast<JCOEFPTR>(kZeroBlock);
         if (slot >= 0) {  // laid out as the library's buffer holds it
           std::memset(block, 0, sizeof block);
@@ -705,9 +714,8 @@ int ProgressiveStore::DecompressData(j_decompress_ptr info, JSAMPIMAGE output) {
           coefficients = block;
         }
         idct(info, comp, coefficients, out, col_at);
-        col_at += static_cast<JDIMENSION>(comp->DCT_scaled_size);
       }
-      out += comp->DCT_scaled_size;
+      out += size;
     }
   }
   return ++info->output_iMCU_row < info->total_iMCU_rows ? JPEG_ROW_COMPLETED
