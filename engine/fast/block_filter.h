@@ -1,10 +1,10 @@
 #pragma once
 // The inverse DCT run only on the blocks whose samples some picked pixel depends on: its own
 // sample of each component, and where a component is upsampled smoothly the neighbouring
-// sample that the library blends in (on the side of the sample the pixel lies). Every other block comes out as zeros,
-// which feed only pixels that are dropped. The filter stands in for the library's
-// per-component IDCT and calls the library's own for the blocks it keeps, so the kept
-// samples are its exact output.
+// sample that the library blends in (on the side of the sample the pixel lies). Every other
+// block comes out as zeros, which feed only pixels that are dropped. The filter stands in for
+// the library's per-component IDCT and calls the library's own for the blocks it keeps, so
+// the kept samples are its exact output.
 #include <cstdint>
 #include <cstdio>  // jpeglib.h needs FILE and size_t first
 
