@@ -38,9 +38,12 @@ bool FilterBlocks(jpeg_decompress_struct& info, const Job& job, BlockFilter& f);
 
 // The filter `info` calls now as its IDCT (FilterBlocks put it in place), or null. A decoder
 // that knows each block's place and which blocks the filter keeps may call the library's IDCT
-// (`idct`) for those itself and leave out the others as the filter does (zeros, counted in
-// `skipped`), instead of having the filter work out every block's place.
+// (`idct`) for those itself and LeaveOut the others, instead of having the filter work out
+// every block's place.
 BlockFilter* FilterInPlace(const jpeg_decompress_struct& info);
+
+// A block the filter does not keep: its samples at `output_col` zeroed, and counted.
+void LeaveOut(BlockFilter& f, JSAMPARRAY output, JDIMENSION output_col, JDIMENSION size);
 
 // Whether FilterBlocks would put the filter in place: known as soon as the library has chosen
 // how to upsample, before the first scan is read.

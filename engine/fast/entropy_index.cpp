@@ -166,13 +166,9 @@ template bool EntropyIndex::DecodeMcu<false>(McuStart&, JBLOCKROW*, unsigned) co
 
 McuStart EntropyIndex::Seek(std::size_t mcu) const {
   if (every_mcu_) {
-    const bool first = mcu < join_mcu_;
-    const Mark& mark = first ? first_marks_[mcu] : second_marks_[join_mark_ + (mcu - join_mcu_)];
-    McuStart start;
-    start.at = PositionAt(mark.bit, base_, data_end_);
-    for (int c = 0; c < MAX_COMPS_IN_SCAN; ++c)
-      start.dc[c] = mark.dc[c] + (first ? 0 : join_offset_[c]);
-    return start;
+    static constexpr int kNoOffset[MAX_COMPS_IN_SCAN] = {};
+    return mcu < join_mcu_ ? StartAt(first_marks_[mcu], kNoOffset)
+                           : StartAt(second_marks_[join_mark_ + (mcu - join_mcu_)], join_offset_);
   }
   const std::size_t row = mcu / mcus_per_row_;
   McuStart start = rows_[row];
@@ -264,6 +260,14 @@ bool EntropyIndex::Prepare(jpeg_decompress_struct& info) {
 
 const std::uint8_t* EntropyIndex::MarkerAfter(std::uint64_t bit) const {
   return MarkerAt(bit, base_, data_end_);
+}
+
+// The reader's state at a mark, its DC predictions moved by `offset`.
+McuStart EntropyIndex::StartAt(const Mark& mark, const int* offset) const {
+  McuStart start;
+  start.at = PositionAt(mark.bit, base_, data_end_);
+  for (int c = 0; c < MAX_COMPS_IN_SCAN; ++c) start.dc[c] = mark.dc[c] + offset[c];
+  return start;
 }
 
 // Marks a reader's state `start` in `mark`; false where a DC prediction does not fit.
@@ -420,10 +424,7 @@ EntropyIndex::Joining EntropyIndex::Join(Speculation& second, std::size_t m,
   for (std::size_t row = (m + mcus_per_row_ - 1) / mcus_per_row_;
        row * mcus_per_row_ < mcus_; ++row) {
     if (row * mcus_per_row_ == m) continue;  // this reader marked it
-    const Mark& mark = marks[j + row * mcus_per_row_ - m];
-    McuStart& s = rows_.emplace_back();
-    s.at = PositionAt(mark.bit, base_, data_end_);
-    for (int c = 0; c < MAX_COMPS_IN_SCAN; ++c) s.dc[c] = mark.dc[c] + offset[c];
+    rows_.push_back(StartAt(marks[j + row * mcus_per_row_ - m], offset));
   }
   marker_ = MarkerAfter(marks[last].bit);
   joined_ = true;

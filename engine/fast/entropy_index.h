@@ -111,6 +111,7 @@ class EntropyIndex {
   };
   using Marks = std::vector<Mark, LargeAllocator<Mark>>;
   static bool MarkAt(const McuStart& start, const std::uint8_t* base, Mark& mark);
+  McuStart StartAt(const Mark& mark, const int* offset) const;
   struct Speculation;
   bool Scan(bool two_readers, bool every_mcu, std::size_t most_marks);
   enum class Joining { kJoined, kNoMarkerAfter, kNotCovered };

@@ -671,8 +671,8 @@ bool ProgressiveStore::RowRead(JDIMENSION imcu) {
   return imcu < ready;
 }
 
-// One iMCU row through the inverse DCT, in the order the library's controller takes it (the
-// block filter counts its place from that order).
+// One iMCU row through the inverse DCT, in the order the library's controller takes it (a
+// block filter that is called counts its place from that order).
 int ProgressiveStore::DecompressData(j_decompress_ptr info, JSAMPIMAGE output) {
   auto& self =
       *static_cast<ProgressiveStore*>(reinterpret_cast<Controller*>(info->coef)->store);
@@ -699,8 +699,7 @@ int ProgressiveStore::DecompressData(j_decompress_ptr info, JSAMPIMAGE output) {
       for (JDIMENSION x = 0, col_at = 0; x < c.width; ++x, col_at += size) {
         const std::int32_t slot = c.Slot(row, x);
         if (slot < 0 && filter != nullptr) {
-          for (JDIMENSION k = 0; k < size; ++k) std::memset(out[k] + col_at, 0, size);
-          ++*filter->skipped;
+          LeaveOut(*filter, out, col_at, size);
           continue;
         }
         JCOEFPTR coefficients = const_cast<JCOEFPTR>(kZeroBlock);

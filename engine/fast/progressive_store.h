@@ -12,7 +12,8 @@
 // Each scan's data is found first (it ends at the first marker other than a restart
 // marker), and the library, told that the scan is read, reads on to the next header while a
 // helper thread (where the options allow one) decodes the scans published so far. Once the
-// library has every header, its thread decodes scans too. A scan that refines what an
+// library has every header, its thread decodes scans too, all but the last while a helper
+// runs, and then draws each row as soon as every scan has read it. A scan that refines what an
 // earlier one of the same component read follows it row by row, so the two threads share
 // even the scans of one component.
 //
@@ -150,7 +151,8 @@ class ProgressiveStore {
   // stores of its kind: the DC coefficients of the kept blocks, or the nonzero flags and the
   // AC coefficients. Scans of the same component and kind are read in order, row by row: a
   // reader reads an iMCU row only once the scans it comes after have published it. The
-  // library's thread, done with its scans, draws an iMCU row once every scan has published it.
+  // library's thread, done with its scans (it leaves the last one to a running helper), draws
+// an iMCU row once every scan has published it.
   bool use_helper_ = false;
   std::unique_ptr<Scan[]> jobs_;  // kMostScans of them
   std::size_t job_count_ = 0;
