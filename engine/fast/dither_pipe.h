@@ -41,7 +41,7 @@ class DitherPipe {
 
   // The dither's part: rows in order, dithered in place and the picks copied. Copied into
   // the worker's task, or run by the decoding thread.
-  struct Rows {
+  struct alignas(kCacheLine) Rows {
     Job job;
     GreyDither* dither = nullptr;
     JSAMPARRAY ring = nullptr;

@@ -287,7 +287,7 @@ bool EntropyIndex::MarkAt(const McuStart& start, const std::uint8_t* base, Mark&
 // start. A bad code starts a new run a byte further on; the real data's end ends the reader.
 // It runs on a helper thread (threads.h): it alone writes its marks and runs until it has
 // closed the queue, and the first reader reads only the marks published to it.
-struct EntropyIndex::Speculation {
+struct alignas(kCacheLine) EntropyIndex::Speculation {
   static constexpr int kMaxRuns = 64;
   static constexpr std::size_t kPublishEvery = 64;  // marks handed over at a time
 

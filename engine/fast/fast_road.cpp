@@ -30,7 +30,7 @@ namespace {
 struct FastRoadOff {};
 
 // What one draw did on the calling thread.
-struct Attempt {
+struct alignas(kCacheLine) Attempt {
   BlockFilter filter;
   RowCounts counts;
   EntropyDecoder decoder = EntropyDecoder::kLibrary;

@@ -88,7 +88,7 @@ class ProgressiveStore {
   enum class ScanKind { kDcFirst, kDcRefine, kAcFirst, kAcRefine };
   // One scan as its reader needs it, taken from the library when it starts the scan: the
   // reader may be the helper, while the library reads on.
-  struct Scan {
+  struct alignas(kCacheLine) Scan {
     // The earlier scans that fill what this one reads on (the last one of the same kind, DC
     // or AC, of each of its components): each of its iMCU rows is read once theirs are.
     Scan* after[MAX_COMPS_IN_SCAN] = {};

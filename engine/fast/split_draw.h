@@ -50,7 +50,7 @@ class SplitDraw {
   const RowCounts& Counts() const { return part_.counts; }
 
  private:
-  struct Part {  // the helper's own, read after the join
+  struct alignas(kCacheLine) Part {  // the helper's own, read after the join
     BlockFilter filter;
     RowCounts counts;
   };

@@ -38,6 +38,13 @@
 // 5. Joining. The forking thread joins every helper before anything the helper uses goes
 //    away: a ForkJoin joins when it is destroyed, so it is declared after the objects its
 //    task uses, and a queue's producer closes it (its consumer stops it) on every way out.
+// 6. Apart in the cache. What a thread writes as it goes (a reader's state, a draw's counts
+//    and block filter, the dither's place, a queue's counts) is declared
+//    alignas(kCacheLine), so that no cache line holds both it and what the other thread
+//    reads or writes as it goes. A line written by one core and read by the other moves
+//    between them at every write: the second entropy reader's state beside the first
+//    reader's cost each of them a third of its speed, in some processes and not others,
+//    by where the stack happened to fall.
 #include <atomic>
 #include <condition_variable>
 #include <cstddef>
@@ -49,6 +56,9 @@
 #include <utility>
 
 #include "engine/engine_options.h"
+
+// The size of a cache line on the processors the engine runs on (rule 6).
+inline constexpr std::size_t kCacheLine = 64;
 
 // True when the options allow helper threads and the machine has more than one core.
 bool HelpersPay(const EngineOptions& options);
@@ -106,7 +116,7 @@ class ForkJoin {
 // items below the published count and releases them, after which their slots may be written
 // again. At most `capacity` items are published and not yet released. The consumer may be
 // one thread at one time and another later, but two threads never wait on one queue at once.
-class RowQueue {
+class alignas(kCacheLine) RowQueue {
  public:
   static constexpr std::size_t kUnbounded = SIZE_MAX;
   explicit RowQueue(std::size_t capacity = kUnbounded) : capacity_(capacity) {}
