@@ -328,6 +328,11 @@ bool ProgressiveStore::TakeOver(jpeg_decompress_struct& info) {
       };
       c.kept_rows = slots(rows, c.row_slot);
       c.kept_cols = slots(cols, c.col_slot);
+      c.kept_col.clear();
+      for (JDIMENSION x = 0; x < c.width; ++x) {
+        if (c.col_slot[x] >= 0) c.kept_col.push_back(x);
+      }
+      c.written_count = 0;
       kept_blocks += static_cast<std::size_t>(c.kept_rows) * c.kept_cols;
       flags += static_cast<std::size_t>(c.width) * c.height;
     }
@@ -678,7 +683,7 @@ int ProgressiveStore::DecompressData(j_decompress_ptr info, JSAMPIMAGE output) {
       *static_cast<ProgressiveStore*>(reinterpret_cast<Controller*>(info->coef)->store);
   alignas(32) JCOEF block[DCTSIZE2];
   // The store knows every block's place and keeps exactly the blocks the block filter keeps:
-  // the library's IDCT is called for those, and the others are left out here.
+  // the library's IDCT is called for those, and the others are passed over here.
   BlockFilter* const filter = FilterInPlace(*info);
   const JDIMENSION imcu = info->output_iMCU_row;
   if (!self.RowRead(imcu)) self.failed_ = true;  // drawn from whatever there is, not used
@@ -694,14 +699,10 @@ int ProgressiveStore::DecompressData(j_decompress_ptr info, JSAMPIMAGE output) {
         filter != nullptr ? filter->idct[ci] : info->idct->inverse_DCT[ci];
     const auto size = static_cast<JDIMENSION>(comp->DCT_scaled_size);
     JSAMPARRAY out = output[ci];
-    for (JDIMENSION y = 0; y < block_rows; ++y) {
+    if (filter != nullptr) Written(c, out, block_rows * size, c.width * size);
+    for (JDIMENSION y = 0; y < block_rows; ++y, out += size) {
       const JDIMENSION row = imcu * v + y;
-      for (JDIMENSION x = 0, col_at = 0; x < c.width; ++x, col_at += size) {
-        const std::int32_t slot = c.Slot(row, x);
-        if (slot < 0 && filter != nullptr) {
-          LeaveOut(*filter, out, col_at, size);
-          continue;
-        }
+      const auto decode = [&](JDIMENSION x, std::int32_t slot) {
         JCOEFPTR coefficients = const_cast<JCOEFPTR>(kZeroBlock);
         if (slot >= 0) {  // laid out as the library's buffer holds it
           std::memset(block, 0, sizeof block);
@@ -712,11 +713,36 @@ int ProgressiveStore::DecompressData(j_decompress_ptr info, JSAMPIMAGE output) {
             block[kNaturalOrder[__builtin_ctzll(places)]] = values[i];
           coefficients = block;
         }
-        idct(info, comp, coefficients, out, col_at);
+        idct(info, comp, coefficients, out, x * size);
+      };
+      if (filter == nullptr) {
+        for (JDIMENSION x = 0; x < c.width; ++x) decode(x, c.Slot(row, x));
+        continue;
       }
-      out += size;
+      // The blocks the filter leaves out keep whatever samples their places held: only
+      // pixels that are dropped read them.
+      const bool row_kept = c.row_slot[row] >= 0;
+      *filter->skipped += c.width - (row_kept ? c.kept_cols : 0);
+      if (!row_kept) continue;
+      const std::int32_t first = c.row_slot[row] * static_cast<std::int32_t>(c.kept_cols);
+      for (JDIMENSION k = 0; k < c.kept_cols; ++k)
+        decode(c.kept_col[k], first + static_cast<std::int32_t>(k));
     }
   }
   return ++info->output_iMCU_row < info->total_iMCU_rows ? JPEG_ROW_COMPLETED
                                                          : JPEG_SCAN_COMPLETED;
+}
+
+// Makes sure that each of the `count` rows at `rows` of the library's buffer for component
+// `c` has been written whole once (zeroed, `width` samples), so that the samples of blocks
+// left out are never unset and need not be written again. A row the store has no room for
+// is zeroed every time.
+void ProgressiveStore::Written(Component& c, JSAMPARRAY rows, JDIMENSION count,
+                               JDIMENSION width) {
+  const auto known = c.written.begin() + static_cast<std::ptrdiff_t>(c.written_count);
+  for (JDIMENSION i = 0; i < count; ++i) {
+    if (std::find(c.written.begin(), known, rows[i]) != known) continue;
+    std::memset(rows[i], 0, width);
+    if (c.written_count < c.written.size()) c.written[c.written_count++] = rows[i];
+  }
 }

@@ -23,6 +23,7 @@
 // each marks the store as failed, and the library is shown the end of the image at the next
 // scan; the draw must then be done again by the library's own decoder, which gives the
 // exact pixels, warnings and errors of such data.
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <cstdio>  // jpeglib.h needs FILE and size_t first
@@ -73,6 +74,11 @@ class ProgressiveStore {
     JDIMENSION width = 0, height = 0;  // in blocks
     std::vector<std::int32_t> row_slot, col_slot;  // among the kept rows and columns; -1: not kept
     JDIMENSION kept_rows = 0, kept_cols = 0;
+    std::vector<JDIMENSION> kept_col;  // the kept columns, from the left
+    // Rows of the library's buffer written whole once (Written): a fixed store, as it is
+    // filled inside the library's call.
+    std::array<JSAMPROW, 128> written{};
+    std::size_t written_count = 0;
     // For every block: bit k set once the coefficient at zigzag position k is nonzero.
     std::uint64_t* nonzero = nullptr;
     // By kept block (row slot * kept_cols + column slot): its DC coefficient, and where its
@@ -120,6 +126,7 @@ class ProgressiveStore {
   static int ConsumeData(j_decompress_ptr info);
   static void StartOutputPass(j_decompress_ptr info);
   static int DecompressData(j_decompress_ptr info, JSAMPIMAGE output);
+  static void Written(Component& c, JSAMPARRAY rows, JDIMENSION count, JDIMENSION width);
 
   bool TakeOver(jpeg_decompress_struct& info);
   static bool LibraryBuffersFit(const jpeg_decompress_struct& info);
