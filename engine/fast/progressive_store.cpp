@@ -419,6 +419,7 @@ bool ProgressiveStore::TakeScan(jpeg_decompress_struct& info, Scan& scan) const 
   scan.marker = MarkerFrom(scan.base, scan.end);
   scan.at = BitPosition{scan.base, 0, 0, 0};
   std::fill(std::begin(scan.dc_pred), std::end(scan.dc_pred), 0);
+  scan.after_mask = 0;
   scan.eob_run = 0;
   scan.bit_instructions = HasBitInstructions();
   return scan.marker != nullptr;
@@ -442,6 +443,7 @@ void ProgressiveStore::StartInputPass(j_decompress_ptr info) {
   for (int ci = 0; ci < scan.comps; ++ci) {
     int& last = self.last_scan_[kind][scan.component[ci]];
     scan.after[ci] = last > 0 ? &self.jobs_[static_cast<std::size_t>(last - 1)] : nullptr;
+    if (last > 0) scan.after_mask |= std::uint64_t{1} << (last - 1);
     last = static_cast<int>(self.job_count_) + 1;
   }
   self.scan_end_ = scan.marker;
@@ -451,29 +453,96 @@ void ProgressiveStore::StartInputPass(j_decompress_ptr info) {
 
 void ProgressiveStore::StartHelper() {
   if (!use_helper_ || readers_->helper.Forked()) return;
-  if (!readers_->helper.Fork([this] { ReadScans(false); })) use_helper_ = false;
+  if (!readers_->helper.Fork([this] { ReadScans(Role::kHelper); })) use_helper_ = false;
 }
 
-// Either reader's task: claims the scans one by one in order and reads them, until the scans
-// are closed and none is left, or the draw is left. With `leave_last` (the calling thread,
-// once every scan is published, while the helper runs) the last scan is left to the helper,
-// which always comes back for it: the calling thread draws the rows as the helper reads
-// them, where it would otherwise read that scan (often the largest) and only then draw, the
-// helper idle.
-void ProgressiveStore::ReadScans(bool leave_last) {
+namespace {
+
+std::uint64_t Bit(std::size_t i) { return std::uint64_t{1} << i; }
+std::size_t Lowest(std::uint64_t set) { return static_cast<std::size_t>(__builtin_ctzll(set)); }
+
+}  // namespace
+
+// Either reader's task: claims scans one at a time and reads each whole, until every scan
+// is claimed (the calling thread leaves the last one to a running helper) or the draw is
+// left.
+void ProgressiveStore::ReadScans(Role role) {
   Readers& readers = *readers_;
   for (;;) {
-    std::size_t i = readers.claimed.load(std::memory_order_relaxed);
-    if (leave_last) {
-      do {
-        if (i + 1 >= readers.published.WaitForItems(i)) return;
-      } while (!readers.claimed.compare_exchange_weak(i, i + 1, std::memory_order_relaxed));
-    } else {
-      i = readers.claimed.fetch_add(1, std::memory_order_relaxed);
-    }
-    if (readers.published.WaitForItems(i) <= i || readers.stopped) return;
+    const std::size_t i = Claim(role);
+    if (i == kMostScans || readers.stopped) return;
     if (!Read(jobs_[i]) && !readers.stopped) readers.failed = true;
   }
+}
+
+// The next scan for `role` to read, claimed; kMostScans when none is left to it. A scan is
+// claimed only once the scans it comes after are claimed, so the reader of the lowest scan
+// still being read waits for nothing but scans already read: the two readers never wait on
+// each other in a ring.
+std::size_t ProgressiveStore::Claim(Role role) {
+  Readers& readers = *readers_;
+  for (;;) {
+    bool closed = false;
+    const std::size_t published = readers.published.Published(closed);
+    std::uint64_t claimed = readers.claimed.load(std::memory_order_relaxed);
+    std::uint64_t open = (published == 64 ? ~std::uint64_t{0} : Bit(published) - 1) & ~claimed;
+    if (role == Role::kCaller && published > 0) open &= ~Bit(published - 1);
+    if (open == 0) {
+      if (closed) return kMostScans;
+      readers.published.WaitForItems(published);
+      continue;
+    }
+    // The lowest open scan comes after claimed ones only; until every scan is published,
+    // scans are taken in order.
+    const std::size_t i = closed && role != Role::kAlone ? Choose(role, open, claimed, published)
+                                                         : Lowest(open);
+    if (readers.claimed.compare_exchange_weak(claimed, claimed | Bit(i),
+                                              std::memory_order_relaxed))
+      return i;
+  }
+}
+
+// Once every scan is published. Where the last scan holds more data than any other (the
+// last bit of every luma coefficient, in the usual progression), it is the helper's as soon
+// as it can be claimed, and the scan it comes after is the calling thread's: the helper then
+// reads the last scan a few rows behind that one, and the calling thread, done with its
+// scans, draws the rows as the helper reads them. Other scans go to whichever reader is free,
+// the one first that heads the longest chain still to read of scans each coming after the
+// one before (in bytes of data): such a chain takes at least as long as its longest scan.
+// Where the last scan is not the largest, scans are taken in order.
+std::size_t ProgressiveStore::Choose(Role role, std::uint64_t open, std::uint64_t claimed,
+                                     std::size_t published) const {
+  const std::size_t last = published - 1;
+  const auto bytes = [this](std::size_t i) {
+    return static_cast<std::size_t>(jobs_[i].marker - jobs_[i].base);
+  };
+  for (std::size_t i = 0; i < last; ++i) {
+    if (bytes(i) >= bytes(last)) return Lowest(open);
+  }
+  std::uint64_t ready = 0;  // never empty: the lowest open scan comes after claimed ones only
+  for (std::uint64_t left = open; left != 0; left &= left - 1) {
+    const std::size_t i = Lowest(left);
+    if ((jobs_[i].after_mask & ~claimed) == 0) ready |= Bit(i);
+  }
+  const std::uint64_t before_last = jobs_[last].after_mask;
+  const std::uint64_t callers =
+      before_last == 0 ? 0 : Bit(static_cast<std::size_t>(63 - __builtin_clzll(before_last)));
+  if (role == Role::kCaller && (ready & callers) != 0) return Lowest(callers);
+  if (role == Role::kHelper) {
+    if ((ready & Bit(last)) != 0) return last;
+    if ((ready & ~callers) != 0) ready &= ~callers;
+  }
+  std::size_t chain[kMostScans] = {};  // the longest chain from each scan on
+  for (std::size_t j = published; j-- > 0;) {
+    chain[j] += bytes(j);
+    for (std::uint64_t before = jobs_[j].after_mask; before != 0; before &= before - 1)
+      chain[Lowest(before)] = std::max(chain[Lowest(before)], chain[j]);
+  }
+  std::size_t best = Lowest(ready);
+  for (std::uint64_t left = ready; left != 0; left &= left - 1) {
+    if (chain[Lowest(left)] > chain[best]) best = Lowest(left);
+  }
+  return best;
 }
 
 // The iMCU rows that every scan `scan` comes after has read, waiting until there are more
@@ -659,7 +728,7 @@ void ProgressiveStore::StartOutputPass(j_decompress_ptr info) {
       self.JoinHelper();
     } else {
       // The helper may still be reading the last scans: rows are drawn as they are read.
-      self.ReadScans(self.readers_->helper.Forked());
+      self.ReadScans(self.readers_->helper.Forked() ? Role::kCaller : Role::kAlone);
     }
   }
   self.rows_ready_ = 0;

@@ -13,7 +13,8 @@
 // marker), and the library, told that the scan is read, reads on to the next header while a
 // helper thread (where the options allow one) decodes the scans published so far. Once the
 // library has every header, its thread decodes scans too, all but the last while a helper
-// runs, and then draws each row as soon as every scan has read it. A scan that refines what an
+// runs (a large last scan is started as early as it can be: Choose), and then draws each row
+// as soon as every scan has read it. A scan that refines what an
 // earlier one of the same component read follows it row by row, so the two threads share
 // even the scans of one component.
 //
@@ -98,6 +99,7 @@ class ProgressiveStore {
     // The earlier scans that fill what this one reads on (the last one of the same kind, DC
     // or AC, of each of its components): each of its iMCU rows is read once theirs are.
     Scan* after[MAX_COMPS_IN_SCAN] = {};
+    std::uint64_t after_mask = 0;  // bit i: scan i is one of `after`
     RowQueue rows_read;  // its reader publishes its iMCU rows as they are read
     ScanKind kind = ScanKind::kDcFirst;
     int ss = 0, se = 0, al = 0;
@@ -133,7 +135,12 @@ class ProgressiveStore {
   bool TakeScan(jpeg_decompress_struct& info, Scan& scan) const;
   bool Read(Scan& scan);
   std::size_t WaitForRowsBefore(const Scan& scan, JDIMENSION imcu);
-  void ReadScans(bool leave_last);
+  // Who reads scans: the calling thread alone, or it and a helper.
+  enum class Role { kAlone, kCaller, kHelper };
+  void ReadScans(Role role);
+  std::size_t Claim(Role role);
+  std::size_t Choose(Role role, std::uint64_t open, std::uint64_t claimed,
+                     std::size_t published) const;
   bool DecodeRow(Scan& scan, JDIMENSION imcu);
   template <ScanKind kKind, bool kBits = false>
   bool DecodeBlockRow(Scan& scan, Reader& r, Component& c, JDIMENSION row);
@@ -157,16 +164,17 @@ class ProgressiveStore {
   // thread once every scan is published) touches it. A scan writes only its components'
   // stores of its kind: the DC coefficients of the kept blocks, or the nonzero flags and the
   // AC coefficients. Scans of the same component and kind are read in order, row by row: a
-  // reader reads an iMCU row only once the scans it comes after have published it. The
-  // library's thread, done with its scans (it leaves the last one to a running helper), draws
-// an iMCU row once every scan has published it.
+  // reader reads an iMCU row only once the scans it comes after have published it, and it
+  // claims a scan only once those are claimed (Claim), so that no two readers wait on each
+  // other. The library's thread, done with its scans (it leaves the last one to a running
+  // helper), draws an iMCU row once every scan has published it.
   bool use_helper_ = false;
   std::unique_ptr<Scan[]> jobs_;  // kMostScans of them
   std::size_t job_count_ = 0;
   int last_scan_[2][MAX_COMPONENTS] = {};  // by kind (DC, AC) and component: 1 + its last scan
   struct Readers {
     RowQueue published;  // the scans published; closed by Finish
-    std::atomic<std::size_t> claimed{0};  // the scans claimed by either reader
+    std::atomic<std::uint64_t> claimed{0};  // bit i: scan i is claimed by either reader
     std::atomic<bool> failed{false};  // a scan did not read cleanly
     std::atomic<bool> stopped{false};  // the draw was left: no more scans are read
     ForkJoin helper;  // last: joined before the rest goes

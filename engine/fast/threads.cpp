@@ -57,6 +57,12 @@ std::size_t RowQueue::WaitForItems(std::size_t seen) {
   return published_;
 }
 
+std::size_t RowQueue::Published(bool& closed) {
+  const std::lock_guard lock(mutex_);
+  closed = closed_;
+  return published_;
+}
+
 void RowQueue::Release(std::size_t count) {
   {
     const std::lock_guard lock(mutex_);

@@ -143,6 +143,8 @@ class alignas(kCacheLine) RowQueue {
   // Consumer: blocks until more than `seen` items are published or the queue is closed;
   // returns the count published, which is `seen` or less only once it is closed.
   std::size_t WaitForItems(std::size_t seen);
+  // Consumer: the count published so far, without waiting, and whether that is all.
+  std::size_t Published(bool& closed);
   // Consumer: the items below `count` are done with.
   void Release(std::size_t count);
   // Consumer: wants no more items; a waiting producer returns.

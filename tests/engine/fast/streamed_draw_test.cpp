@@ -260,25 +260,27 @@ TEST_F(StreamedDrawTest, EverySamplingLayoutGivesThePlainThumbnailAndSkipsOnlyWh
 }
 
 // Progressive scripts other than cjpeg's own: DC scans one component at a time, refined by
-// one scan of two, luma bands refined between other components' scans. Scans that build on
-// each other are read side by side by two threads; with one or two, the engine's decoder
-// reads them all, and a scan that does not end at its marker is noticed even when every
-// row of the picture has been drawn.
+// one scan of two, luma bands refined between other components' scans, the largest scan
+// last or not. Scans that build on each other are read side by side by two threads; with
+// one or two, the engine's decoder reads them all, and a scan that does not end at its
+// marker is noticed even when every row of the picture has been drawn.
 TEST_F(StreamedDrawTest, ProgressiveScriptsInAnyOrderGiveThePlainThumbnail) {
   RunTool("djpeg -scale 1/2 -outfile " + (dir / "full.ppm") + " " +
           TestData("exif-Landscape_3.jpg"));
   RunTool("pamcut -width 899 -height 597 " + (dir / "full.ppm") + " > " + (dir / "cut.ppm"));
-  const std::string script =
+  const std::string start =
       "0: 0-0, 0, 1; 1: 0-0, 0, 1; 2: 0-0, 0, 1; 0: 1-2, 0, 2; 0: 3-63, 0, 2;"
-      "1 2: 0-0, 1, 0; 1: 1-63, 0, 0; 0: 1-63, 2, 1; 0: 0-0, 1, 0; 2: 1-63, 0, 0;"
-      "0: 1-63, 1, 0;";
-  WriteBytes(dir / "script.txt", std::vector<std::uint8_t>(script.begin(), script.end()));
-  for (const char* sample : {"2x2,1x1,1x1", "1x1,1x1,1x1"}) {
+      "1 2: 0-0, 1, 0; 1: 1-63, 0, 0; 0: 1-63, 2, 1; 0: 0-0, 1, 0;";
+  for (const auto& [script, sample] :
+       {std::pair{start + "2: 1-63, 0, 0; 0: 1-63, 1, 0;", "2x2,1x1,1x1"},
+        std::pair{start + "2: 1-63, 0, 0; 0: 1-63, 1, 0;", "1x1,1x1,1x1"},
+        std::pair{start + "0: 1-63, 1, 0; 2: 1-63, 0, 0;", "2x2,1x1,1x1"}}) {
+    WriteBytes(dir / "script.txt", std::vector<std::uint8_t>(script.begin(), script.end()));
     const std::string file = dir / "script.jpg";
     RunTool(std::string("cjpeg -quality 85 -sample ") + sample + " -scans " +
             (dir / "script.txt") + " -outfile " + file + " " + (dir / "cut.ppm"));
     for (const bool helper : {false, true}) {
-      SCOPED_TRACE(std::string(sample) + (helper ? " helper" : " one thread"));
+      SCOPED_TRACE(script + " " + sample + (helper ? " helper" : " one thread"));
       EngineOptions options = Fast();
       options.Threads = helper;
       ExpectSameThumbnails(file, kLayoutSweep, dir, options);
