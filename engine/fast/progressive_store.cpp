@@ -336,6 +336,9 @@ bool ProgressiveStore::TakeOver(jpeg_decompress_struct& info) {
       kept_blocks += static_cast<std::size_t>(c.kept_rows) * c.kept_cols;
       flags += static_cast<std::size_t>(c.width) * c.height;
     }
+    const Component& luma = components_.front();
+    small_draw_ = static_cast<double>(luma.kept_rows) * luma.kept_cols <=
+                  kMostKeptForAnEarlyLastScan * luma.width * luma.height;
     // The flags and each kept block's DC coefficient and place in the pool in one store, so
     // that they come in as few pages as can be (a kept block takes 7 bytes there). The pool
     // is made large enough for every kept block growing to 64 values one doubling at a time;
@@ -509,13 +512,15 @@ std::size_t ProgressiveStore::Claim(Role role) {
 // scans, draws the rows as the helper reads them. Other scans go to whichever reader is free,
 // the one first that heads the longest chain still to read of scans each coming after the
 // one before (in bytes of data): such a chain takes at least as long as its longest scan.
-// Where the last scan is not the largest, scans are taken in order.
+// Where the last scan is not the largest, or the draw is not small (see
+// kMostKeptForAnEarlyLastScan), scans are taken in order.
 std::size_t ProgressiveStore::Choose(Role role, std::uint64_t open, std::uint64_t claimed,
                                      std::size_t published) const {
   const std::size_t last = published - 1;
   const auto bytes = [this](std::size_t i) {
     return static_cast<std::size_t>(jobs_[i].marker - jobs_[i].base);
   };
+  if (!small_draw_) return Lowest(open);
   for (std::size_t i = 0; i < last; ++i) {
     if (bytes(i) >= bytes(last)) return Lowest(open);
   }
