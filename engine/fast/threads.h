@@ -50,7 +50,7 @@
 //    queue's counts for up to 0.1 ms, and sleeps on a condition variable only when nothing
 //    comes in that time; it then reads the counts under the mutex as before. Rows come every
 //    few tens of microseconds; a consumer that slept for each of them made the preview of a
-//    16 MP progressive photo take 35-38 ms in half of the processes against 29-31 ms in the
+//    16 MP progressive photo take 35-38 ms in half of the processes against 29-33 ms in the
 //    others (most likely the sleeper was woken on its waker's core and the two shared it).
 #include <atomic>
 #include <chrono>
