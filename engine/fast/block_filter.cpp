@@ -34,7 +34,8 @@ void FilteredIdct(j_decompress_ptr info, jpeg_component_info* comp, JCOEFPTR coe
     f.idct[c](info, comp, coefficients, output, output_col);
     return;
   }
-  LeaveOut(f, output, output_col, size);
+  ++*f.skipped;
+  for (JDIMENSION y = 0; y < size; ++y) std::memset(output[y] + output_col, 0, size);
 }
 
 // Marks, along one axis, the blocks that hold the samples the picks at `picks` (picture
@@ -102,11 +103,6 @@ bool FilterBlocks(jpeg_decompress_struct& info, const Job& job, BlockFilter& f) 
   info.client_data = &f;
   for (int c = 0; c < info.num_components; ++c) info.idct->inverse_DCT[c] = FilteredIdct;
   return true;
-}
-
-void LeaveOut(BlockFilter& f, JSAMPARRAY output, JDIMENSION output_col, JDIMENSION size) {
-  ++*f.skipped;
-  for (JDIMENSION y = 0; y < size; ++y) std::memset(output[y] + output_col, 0, size);
 }
 
 BlockFilter* FilterInPlace(const jpeg_decompress_struct& info) {

@@ -39,12 +39,9 @@ bool FilterBlocks(jpeg_decompress_struct& info, const Job& job, BlockFilter& f);
 // The filter `info` calls now as its IDCT (FilterBlocks put it in place), or null. A decoder
 // that knows each block's place and which blocks the filter keeps may call the library's IDCT
 // (`idct`) for those itself, instead of having the filter work out every block's place; the
-// others' samples must be set once (LeaveOut zeroes them) and are then never read for a pixel
-// that is shown.
+// others' samples must be set once (the filter zeroes them) and are then never read for a
+// pixel that is shown. It counts the blocks it leaves out in `skipped`.
 BlockFilter* FilterInPlace(const jpeg_decompress_struct& info);
-
-// A block the filter does not keep: its samples at `output_col` zeroed, and counted.
-void LeaveOut(BlockFilter& f, JSAMPARRAY output, JDIMENSION output_col, JDIMENSION size);
 
 // Whether FilterBlocks would put the filter in place: known as soon as the library has chosen
 // how to upsample, before the first scan is read.

@@ -26,7 +26,7 @@
 // 3. Crossing threads: a RowQueue (a mutex and two condition variables), the join, and a
 //    few atomics: the entropy index's failure mark, which either decoder of a split draw may
 //    raise when the engine's decoder meets data it does not take; the progressive readers'
-//    count of scans claimed, their failure mark and their stop mark; a queue's copies of its
+//    set of scans claimed, their failure mark and their stop mark; a queue's copies of its
 //    counts (rule 7). None of the atomics orders other data: what one thread hands another
 //    goes through a queue or the join.
 // 4. Stopping. A helper ends when its work is done, when the consumer of the queue it feeds
