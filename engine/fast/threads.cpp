@@ -1,6 +1,7 @@
 #include "engine/fast/threads.h"
 
 #include <chrono>
+#include <vector>
 
 bool HelpersPay(const EngineOptions& options) {
   return options.Threads && std::thread::hardware_concurrency() >= 2;
@@ -78,4 +79,119 @@ void RowQueue::Stop() {
     stopped_.store(true, std::memory_order_relaxed);
   }
   released_changed_.notify_one();
+}
+
+// A thread that runs one ForkJoin task at a time and waits, parked, in between (rule 8).
+class HelperThread {
+ public:
+  // A parked helper, or a new one; null when no thread can be made.
+  static HelperThread* Take();
+  // Back to the parked ones, once its task is done.
+  static void Give(HelperThread* helper);
+
+  void Start(std::unique_ptr<ForkJoin::Work> work) {
+    {
+      const std::lock_guard lock(mutex_);
+      work_ = std::move(work);
+      done_ = false;
+    }
+    changed_.notify_one();
+  }
+  bool Wait() {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [this] { return done_; });
+    return ok_;
+  }
+
+ private:
+  HelperThread() = default;
+  void Loop() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+      changed_.wait(lock, [this] { return work_ != nullptr; });
+      std::unique_ptr<ForkJoin::Work> work = std::move(work_);
+      lock.unlock();
+      bool ok = false;
+      try {
+        ok = work->Run();
+      } catch (...) {  // rule 4: nothing leaves the thread
+      }
+      work.reset();  // what the task holds goes before its forking thread goes on
+      lock.lock();
+      ok_ = ok;
+      done_ = true;
+      changed_.notify_one();
+    }
+  }
+
+  std::mutex mutex_;  // guards the three below
+  std::condition_variable changed_;
+  std::unique_ptr<ForkJoin::Work> work_;
+  bool done_ = true;
+  bool ok_ = false;
+};
+
+namespace {
+
+// The parked helpers. Made once and never destroyed, like the threads waiting on them, so
+// that nothing they use goes away while the process ends.
+struct Parked {
+  std::mutex mutex;
+  std::vector<HelperThread*> helpers;
+};
+
+Parked& TheParked() {
+  static Parked* const parked = new Parked;
+  return *parked;
+}
+
+}  // namespace
+
+HelperThread* HelperThread::Take() {
+  Parked& parked = TheParked();
+  {
+    const std::lock_guard lock(parked.mutex);
+    if (!parked.helpers.empty()) {
+      HelperThread* helper = parked.helpers.back();
+      parked.helpers.pop_back();
+      return helper;
+    }
+    try {
+      parked.helpers.reserve(parked.helpers.size() + 1);  // so that Give cannot fail
+    } catch (const std::bad_alloc&) {
+      return nullptr;
+    }
+  }
+  auto* helper = new (std::nothrow) HelperThread;
+  if (helper == nullptr) return nullptr;
+  try {
+    std::thread([helper] { helper->Loop(); }).detach();
+  } catch (const std::system_error&) {
+    delete helper;
+    return nullptr;
+  }
+  return helper;
+}
+
+void HelperThread::Give(HelperThread* helper) {
+  Parked& parked = TheParked();
+  const std::lock_guard lock(parked.mutex);
+  parked.helpers.push_back(helper);
+}
+
+bool ForkJoin::Start(std::unique_ptr<Work> work) {
+  helper_ = HelperThread::Take();
+  if (helper_ == nullptr) return false;
+  helper_->Start(std::move(work));
+  forked_ = true;
+  return true;
+}
+
+bool ForkJoin::Join() {
+  if (helper_ != nullptr) {
+    ok_ = helper_->Wait();
+    HelperThread::Give(helper_);
+    helper_ = nullptr;
+  }
+  return forked_ && ok_;
 }
