@@ -11,10 +11,11 @@
 # Then djpeg's decode alone (full size, and scaled 1/8) on the same scale, the peak memory
 # of one reduction of each photo, and with --batch N a run of N thumbnails whose peak memory
 # is set beside that of one round. Last, the preview of each photo (tessarine-bench --preview)
-# in the window's box at 100 % and at 200 %, by default and by --reference: the median times
-# the benchmark measures inside its process, their ratio (geometric mean), whether both
-# showed the same pixels, and the peak memory of one preview beside the file and the shown
-# raster. --previews-only skips the thumbnail tables.
+# in boxes of 179 x 236 and 322 x 336, by default and by --reference, in turns, one process
+# each a round: the median over the rounds of the times the benchmark measures inside its
+# process, their ratio (geometric mean), whether both showed the same pixels, and the peak
+# memory of one preview beside the file and the shown raster. --previews-only skips the
+# thumbnail tables.
 #
 # Usage: scripts/bench.sh [--rounds N] [--batch N] [--build DIR] [--previews-only] [FOLDER]
 #   FOLDER defaults to ../shared/corpus/dev/large beside the repository; DIR to build/.
@@ -56,6 +57,7 @@ ms() {
   awk '{printf "%d %d\n", $1 * 1000, ($2 + $3) * 1000}' <<<"$t"
 }
 median() { printf '%s\n' "$@" | sort -n | awk '{v[NR]=$1} END {print v[int((NR+1)/2)]}'; }
+median_real() { printf '%s\n' "$@" | sort -g | awk '{v[NR]=$1} END {print v[int((NR+1)/2)]}'; }
 pipeline() {  # file, pamscale size arguments...
   local file=$1; shift
   djpeg -dct float "$file" | pamscale -nomix "$@" | cjpeg -dct float -quality 90 -baseline \
@@ -162,19 +164,26 @@ if ((batch > 0)); then
 fi
 }
 
-# The preview of each photo: "ms pixels" of the default road and of --reference for one box,
-# the bench's own median over the rounds, read off its "preview:" lines.
+# The preview of each photo by the default road and by --reference for one box: each round
+# runs one process of each in turns (three previews each, the bench's own median read off
+# its "preview:" line), and the table gives the median over the rounds. A process's two
+# threads may land well or badly for its whole life, and load comes and goes, so timing
+# both roads in turns over many processes is what makes their ratio hold still.
 previews() {
   echo
-  echo "Previews (tessarine-bench --preview, ms inside the process, median of $rounds):"
+  echo "Previews (tessarine-bench --preview --repeat 3, ms inside the process; median of $rounds processes each, in turns):"
   printf '%-9s %-32s %11s %8s %9s %7s %6s %27s\n' box file size default reference ratio same \
     "peak MB (file+shown+16)"
   for box in 179x236 322x336; do
     local logs=0 n=0
     for file in "${files[@]}"; do
-      local line ref
-      line=$("$bench" --preview "$box" --repeat "$rounds" "$file")
-      ref=$("$bench" --preview "$box" --repeat "$rounds" --reference "$file")
+      local line ref times=() times_ref=() k
+      for ((k = 0; k < rounds; k++)); do
+        line=$("$bench" --preview "$box" --repeat 3 "$file")
+        ref=$("$bench" --preview "$box" --repeat 3 --reference "$file")
+        times+=("${line%%$'\n'*}") times_ref+=("${ref%%$'\n'*}")
+        times[k]=${times[k]##*ms=} times_ref[k]=${times_ref[k]##*ms=}
+      done
       local first=${line%%$'\n'*} first_ref=${ref%%$'\n'*}
       if [[ $first != preview:* ]]; then
         printf '%-9s %-32s %s\n' "$box" "$(basename "$file" | cut -c1-32)" "$first"
@@ -182,7 +191,8 @@ previews() {
       fi
       local size=${first#* * } shown=${first#*shown=}
       size=${size%% *} shown=${shown%% *}
-      local ms=${first##*ms=} ms_ref=${first_ref##*ms=}
+      local ms ms_ref
+      ms=$(median_real "${times[@]}") ms_ref=$(median_real "${times_ref[@]}")
       local same=yes
       [[ ${first% ms=*} == "${first_ref% ms=*}" ]] || same=NO
       local peak=${line##*peak_rss_mb=}
