@@ -165,13 +165,15 @@ fi
 }
 
 # The preview of each photo by the default road and by --reference for one box: each round
-# runs one process of each in turns (three previews each, the bench's own median read off
-# its "preview:" line), and the table gives the median over the rounds. A process's two
-# threads may land well or badly for its whole life, and load comes and goes, so timing
-# both roads in turns over many processes is what makes their ratio hold still.
+# runs one process of each in turns (seven previews each, the bench's own median read off
+# its "preview:" line), and the table gives the median over the rounds. Load comes and
+# goes, so timing both roads in turns over many processes is what makes their ratio hold
+# still. Seven, because the first two previews of a process are slower (memory the C
+# library has not handed out before costs page faults): the median of seven is the steady
+# pace, as in the window, which previews photo after photo in one process.
 previews() {
   echo
-  echo "Previews (tessarine-bench --preview --repeat 3, ms inside the process; median of $rounds processes each, in turns):"
+  echo "Previews (tessarine-bench --preview --repeat 7, ms inside the process; median of $rounds processes each, in turns):"
   printf '%-9s %-32s %11s %8s %9s %7s %6s %27s\n' box file size default reference ratio same \
     "peak MB (file+shown+16)"
   for box in 179x236 322x336; do
@@ -179,8 +181,8 @@ previews() {
     for file in "${files[@]}"; do
       local line ref times=() times_ref=() k
       for ((k = 0; k < rounds; k++)); do
-        line=$("$bench" --preview "$box" --repeat 3 "$file")
-        ref=$("$bench" --preview "$box" --repeat 3 --reference "$file")
+        line=$("$bench" --preview "$box" --repeat 7 "$file")
+        ref=$("$bench" --preview "$box" --repeat 7 --reference "$file")
         times+=("${line%%$'\n'*}") times_ref+=("${ref%%$'\n'*}")
         times[k]=${times[k]##*ms=} times_ref[k]=${times_ref[k]##*ms=}
       done
