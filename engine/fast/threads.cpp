@@ -136,8 +136,9 @@ namespace {
 // The parked helpers. Made once and never destroyed, like the threads waiting on them, so
 // that nothing they use goes away while the process ends.
 struct Parked {
-  std::mutex mutex;
-  std::vector<HelperThread*> helpers;
+  std::mutex mutex;                    // guards the two below
+  std::vector<HelperThread*> helpers;  // room kept for every helper made, so Give cannot fail
+  std::size_t made = 0;
 };
 
 Parked& TheParked() {
@@ -157,20 +158,24 @@ HelperThread* HelperThread::Take() {
       return helper;
     }
     try {
-      parked.helpers.reserve(parked.helpers.size() + 1);  // so that Give cannot fail
+      parked.helpers.reserve(parked.made + 1);
     } catch (const std::bad_alloc&) {
       return nullptr;
     }
+    ++parked.made;
   }
   auto* helper = new (std::nothrow) HelperThread;
-  if (helper == nullptr) return nullptr;
-  try {
-    std::thread([helper] { helper->Loop(); }).detach();
-  } catch (const std::system_error&) {
-    delete helper;
-    return nullptr;
+  if (helper != nullptr) {
+    try {
+      std::thread([helper] { helper->Loop(); }).detach();
+      return helper;
+    } catch (const std::exception&) {  // no thread (system_error) or no memory for it
+      delete helper;
+    }
   }
-  return helper;
+  const std::lock_guard lock(parked.mutex);
+  --parked.made;
+  return nullptr;
 }
 
 void HelperThread::Give(HelperThread* helper) {
