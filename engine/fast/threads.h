@@ -34,7 +34,7 @@
 //    forking thread sets a stop mark it reads. A reader of rows closes its queue on every
 //    way out, read or not, so that no one waits for rows that never come. Nothing leaves a
 //    helper by exception or longjmp: its library object jumps back inside the helper, and
-//    Fork catches whatever is left and reports the task as failed. The output of a failed
+//    the helper catches whatever is left and reports the task as failed. The output of a failed
 //    helper is never used: the picture is drawn again on the calling thread.
 // 5. Joining. The forking thread joins every helper before anything the helper uses goes
 //    away: a ForkJoin joins when it is destroyed, so it is declared after the objects its
