@@ -1,6 +1,9 @@
 #include "engine/fast/threads.h"
 
 #include <chrono>
+#include <exception>
+#include <new>
+#include <thread>
 #include <vector>
 
 bool HelpersPay(const EngineOptions& options) {

@@ -68,8 +68,6 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
-#include <system_error>
-#include <thread>
 #include <type_traits>
 #include <utility>
 
