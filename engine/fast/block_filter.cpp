@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "engine/fast/idct_rows.h"
 #include "engine/fast/stream_rows.h"
 #include "engine/fast/upsampling.h"
 
@@ -17,6 +18,11 @@ void FilteredIdct(j_decompress_ptr info, jpeg_component_info* comp, JCOEFPTR coe
   if (info->output_iMCU_row != f.imcu[c] || f.last_col[c] == ~JDIMENSION{0}) {
     f.imcu[c] = info->output_iMCU_row;
     f.row_in_imcu[c] = 0;
+    // The first block of an iMCU row: `output` is its first block row.
+    if (f.by_rows[c]) {
+      f.zeroed[c].Ensure(output, static_cast<JDIMENSION>(comp->v_samp_factor) * size,
+                         comp->width_in_blocks * size);
+    }
   } else if (f.interleaved) {
     const auto width = static_cast<JDIMENSION>(comp->MCU_width);
     if (col / width != f.last_col[c] / width) f.row_in_imcu[c] = 0;
@@ -30,7 +36,17 @@ void FilteredIdct(j_decompress_ptr info, jpeg_component_info* comp, JCOEFPTR coe
   // A block outside the picture's block grid would mean the order is not as counted: it
   // goes through the library's IDCT like every kept one.
   const bool outside = row >= comp->height_in_blocks || col >= comp->width_in_blocks;
-  if (outside || (f.rows[c][row] && f.cols[c][col])) {
+  const bool kept = outside || (f.rows[c][row] && f.cols[c][col]);
+  if (f.by_rows[c] && !outside) {
+    if (kept) {
+      IdctRows(static_cast<const float*>(comp->dct_table), coefficients, output, output_col,
+               f.rows[c][row]);
+    } else {
+      ++*f.skipped;
+    }
+    return;
+  }
+  if (kept) {
     f.idct[c](info, comp, coefficients, output, output_col);
     return;
   }
@@ -38,21 +54,24 @@ void FilteredIdct(j_decompress_ptr info, jpeg_component_info* comp, JCOEFPTR coe
   for (JDIMENSION y = 0; y < size; ++y) std::memset(output[y] + output_col, 0, size);
 }
 
-// Marks, along one axis, the blocks that hold the samples the picks at `picks` (picture
-// coordinates) depend on; `ratio` is how many picture pixels share one sample of the
-// component along that axis. Smooth 2:1 upsampling blends each sample with its neighbour on
-// the side the pixel lies (the one before for even pixels, after for odd ones).
+// Marks, along one axis, the samples the picks at `picks` (picture coordinates) depend on,
+// by block; `ratio` is how many picture pixels share one sample of the component along that
+// axis. Smooth 2:1 upsampling blends each sample with its neighbour on the side the pixel
+// lies (the one before for even pixels, after for odd ones); at the picture's edges the
+// library blends the sample with itself, so a neighbour past the blocks is not marked.
 void MarkAxis(const int* picks, std::size_t count, int ratio, bool smooth, JDIMENSION blocks,
               std::uint8_t* marks) {
   std::memset(marks, 0, blocks);
   const int last = static_cast<int>(blocks) - 1;
+  const auto mark = [marks, last](int sample) {
+    const int block = sample / DCTSIZE;
+    if (sample >= 0 && block <= last)
+      marks[block] |= static_cast<std::uint8_t>(1u << sample % DCTSIZE);
+  };
   for (std::size_t i = 0; i < count; ++i) {
     const int sample = picks[i] / ratio;
-    marks[std::clamp(sample / DCTSIZE, 0, last)] = 1;
-    if (smooth) {
-      const int neighbour = picks[i] % 2 == 0 ? sample - 1 : sample + 1;
-      marks[std::clamp(neighbour / DCTSIZE, 0, last)] = 1;
-    }
+    mark(std::min(sample, DCTSIZE * static_cast<int>(blocks) - 1));
+    if (smooth) mark(picks[i] % 2 == 0 ? sample - 1 : sample + 1);
   }
 }
 
@@ -99,6 +118,9 @@ bool FilterBlocks(jpeg_decompress_struct& info, const Job& job, BlockFilter& f) 
     f.cols[c] = cols;
     f.last_col[c] = ~JDIMENSION{0};
     f.idct[c] = info.idct->inverse_DCT[c];
+    f.by_rows[c] = info.dct_method == JDCT_FLOAT &&
+                   IdctRowsMatch(&info, &info.comp_info[c], f.idct[c]);
+    f.zeroed[c].Forget();
   }
   info.client_data = &f;
   for (int c = 0; c < info.num_components; ++c) info.idct->inverse_DCT[c] = FilteredIdct;
@@ -151,7 +173,7 @@ double LumaShareKept(const jpeg_decompress_struct& info, const BlockFilter& f) {
   if (f.rows[0] == nullptr) return 1;
   const jpeg_component_info& luma = info.comp_info[0];
   const auto share = [](const std::uint8_t* marks, JDIMENSION n) {
-    return static_cast<double>(std::count(marks, marks + n, 1)) / n;
+    return static_cast<double>(n - std::count(marks, marks + n, 0)) / n;
   };
   return share(f.rows[0], luma.height_in_blocks) * share(f.cols[0], luma.width_in_blocks);
 }

@@ -9,6 +9,7 @@
 // block_filter.h brings jpegint.h (which has no include guard): struct
 // jpeg_d_coef_controller, which the store stands in for.
 #include "engine/fast/block_filter.h"
+#include "engine/fast/idct_rows.h"
 #include "engine/fast/stream_rows.h"
 
 namespace {
@@ -332,7 +333,7 @@ bool ProgressiveStore::TakeOver(jpeg_decompress_struct& info) {
       for (JDIMENSION x = 0; x < c.width; ++x) {
         if (c.col_slot[x] >= 0) c.kept_col.push_back(x);
       }
-      c.written_count = 0;
+      c.zeroed.Forget();
       kept_blocks += static_cast<std::size_t>(c.kept_rows) * c.kept_cols;
       flags += static_cast<std::size_t>(c.width) * c.height;
     }
@@ -771,9 +772,12 @@ int ProgressiveStore::DecompressData(j_decompress_ptr info, JSAMPIMAGE output) {
       block_rows = comp->height_in_blocks % v;
     const inverse_DCT_method_ptr idct =
         filter != nullptr ? filter->idct[ci] : info->idct->inverse_DCT[ci];
+    // The sample rows no pick needs keep whatever they held, as the blocks left out do.
+    const bool by_rows = filter != nullptr && filter->by_rows[ci];
+    const auto* table = static_cast<const float*>(comp->dct_table);
     const auto size = static_cast<JDIMENSION>(comp->DCT_scaled_size);
     JSAMPARRAY out = output[ci];
-    if (filter != nullptr) Written(c, out, block_rows * size, c.width * size);
+    if (filter != nullptr) c.zeroed.Ensure(out, block_rows * size, c.width * size);
     for (JDIMENSION y = 0; y < block_rows; ++y, out += size) {
       const JDIMENSION row = imcu * v + y;
       const auto decode = [&](JDIMENSION x, std::int32_t slot) {
@@ -787,7 +791,11 @@ int ProgressiveStore::DecompressData(j_decompress_ptr info, JSAMPIMAGE output) {
             block[kNaturalOrder[__builtin_ctzll(places)]] = values[i];
           coefficients = block;
         }
-        idct(info, comp, coefficients, out, x * size);
+        if (by_rows) {
+          IdctRows(table, coefficients, out, x * size, filter->rows[ci][row]);
+        } else {
+          idct(info, comp, coefficients, out, x * size);
+        }
       };
       if (filter == nullptr) {
         for (JDIMENSION x = 0; x < c.width; ++x) decode(x, c.Slot(row, x));
@@ -805,18 +813,4 @@ int ProgressiveStore::DecompressData(j_decompress_ptr info, JSAMPIMAGE output) {
   }
   return ++info->output_iMCU_row < info->total_iMCU_rows ? JPEG_ROW_COMPLETED
                                                          : JPEG_SCAN_COMPLETED;
-}
-
-// Makes sure that each of the `count` rows at `rows` of the library's buffer for component
-// `c` has been written whole once (zeroed, `width` samples), so that the samples of blocks
-// left out are never unset and need not be written again. A row the store has no room for
-// is zeroed every time.
-void ProgressiveStore::Written(Component& c, JSAMPARRAY rows, JDIMENSION count,
-                               JDIMENSION width) {
-  const auto known = c.written.begin() + static_cast<std::ptrdiff_t>(c.written_count);
-  for (JDIMENSION i = 0; i < count; ++i) {
-    if (std::find(c.written.begin(), known, rows[i]) != known) continue;
-    std::memset(rows[i], 0, width);
-    if (c.written_count < c.written.size()) c.written[c.written_count++] = rows[i];
-  }
 }

@@ -34,6 +34,7 @@
 #include <jpeglib.h>
 
 #include "engine/fast/huffman_reader.h"
+#include "engine/fast/rows_zeroed_once.h"
 #include "engine/fast/threads.h"
 #include "engine/large_pages.h"
 
@@ -76,10 +77,7 @@ class ProgressiveStore {
     std::vector<std::int32_t> row_slot, col_slot;  // among the kept rows and columns; -1: not kept
     JDIMENSION kept_rows = 0, kept_cols = 0;
     std::vector<JDIMENSION> kept_col;  // the kept columns, from the left
-    // Rows of the library's buffer written whole once (Written): a fixed store, as it is
-    // filled inside the library's call.
-    std::array<JSAMPROW, 128> written{};
-    std::size_t written_count = 0;
+    RowsZeroedOnce zeroed;  // the rows of the library's buffer for it
     // For every block: bit k set once the coefficient at zigzag position k is nonzero.
     std::uint64_t* nonzero = nullptr;
     // By kept block (row slot * kept_cols + column slot): its DC coefficient, and where its
@@ -134,7 +132,6 @@ class ProgressiveStore {
   static int ConsumeData(j_decompress_ptr info);
   static void StartOutputPass(j_decompress_ptr info);
   static int DecompressData(j_decompress_ptr info, JSAMPIMAGE output);
-  static void Written(Component& c, JSAMPARRAY rows, JDIMENSION count, JDIMENSION width);
 
   bool TakeOver(jpeg_decompress_struct& info);
   static bool LibraryBuffersFit(const jpeg_decompress_struct& info);
