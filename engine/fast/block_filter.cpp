@@ -37,13 +37,9 @@ void FilteredIdct(j_decompress_ptr info, jpeg_component_info* comp, JCOEFPTR coe
   // goes through the library's IDCT like every kept one.
   const bool outside = row >= comp->height_in_blocks || col >= comp->width_in_blocks;
   const bool kept = outside || (f.rows[c][row] && f.cols[c][col]);
-  if (f.by_rows[c] && !outside) {
-    if (kept) {
-      IdctRows(static_cast<const float*>(comp->dct_table), coefficients, output, output_col,
-               f.rows[c][row]);
-    } else {
-      ++*f.skipped;
-    }
+  if (kept && !outside && f.by_rows[c] && RowsPay(f.rows[c][row])) {
+    IdctRows(static_cast<const float*>(comp->dct_table), coefficients, output, output_col,
+             f.rows[c][row]);
     return;
   }
   if (kept) {
@@ -51,6 +47,8 @@ void FilteredIdct(j_decompress_ptr info, jpeg_component_info* comp, JCOEFPTR coe
     return;
   }
   ++*f.skipped;
+  // Where the buffer's rows are zeroed once, a block left out keeps what its place held.
+  if (f.by_rows[c]) return;
   for (JDIMENSION y = 0; y < size; ++y) std::memset(output[y] + output_col, 0, size);
 }
 

@@ -25,9 +25,9 @@ struct BlockFilter {
   // column) k.
   const std::uint8_t* rows[MAX_COMPONENTS] = {};
   const std::uint8_t* cols[MAX_COMPONENTS] = {};
-  // By component: the kept blocks go through IdctRows, for the sample rows marked only; the
-  // blocks left out and the rows IdctRows leaves out keep what their places held, each row
-  // of the buffer zeroed once.
+  // By component: kept blocks that need few sample rows (RowsPay) go through IdctRows, for
+  // those rows only; the blocks left out and the rows IdctRows leaves out keep what their
+  // places held, each row of the buffer zeroed once.
   bool by_rows[MAX_COMPONENTS] = {};
   RowsZeroedOnce zeroed[MAX_COMPONENTS];
   // Where the library stands: the blocks of one iMCU row come component by component in

@@ -791,7 +791,7 @@ int ProgressiveStore::DecompressData(j_decompress_ptr info, JSAMPIMAGE output) {
             block[kNaturalOrder[__builtin_ctzll(places)]] = values[i];
           coefficients = block;
         }
-        if (by_rows) {
+        if (by_rows && RowsPay(filter->rows[ci][row])) {
           IdctRows(table, coefficients, out, x * size, filter->rows[ci][row]);
         } else {
           idct(info, comp, coefficients, out, x * size);
