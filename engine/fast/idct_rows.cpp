@@ -26,10 +26,11 @@ constexpr float kRounding = 100663296.0f;
 #if defined(__SSE2__)
 
 // Four columns side by side, one float each: the library's pass over the columns works on
-// four at a time, each in its own lane, which is the same as one at a time.
+// four at a time, each in its own lane, which is the same as one at a time. Its + - * are
+// addps, subps and mulps (a float is taken as four of it).
 using Quad = __m128;
 
-// Its + - * are addps, subps and mulps (a float is taken as four of it).
+// The eight outputs of a row pass: 0 1 2 4, and 7 6 5 3.
 struct Halves {
   Quad plus, minus;
 };

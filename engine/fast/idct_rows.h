@@ -1,7 +1,7 @@
 #pragma once
 // The library's floating-point inverse DCT for chosen sample rows of one block. A pick needs
 // one or two sample rows of a block (its own and, where a component is upsampled smoothly
-// along the columns, the neighbour's); the library's transform makes all eight, a column
+// from row to row, the neighbouring one); the library's transform makes all eight, a column
 // pass and then eight row passes. Here the column pass goes only as far as each chosen row
 // needs, and only those rows get their row pass.
 //
