@@ -78,6 +78,19 @@ std::uint8_t* Marks(jpeg_decompress_struct& info, JDIMENSION blocks) {
       info.mem->alloc_small(reinterpret_cast<j_common_ptr>(&info), JPOOL_IMAGE, blocks));
 }
 
+// Whether IdctRows gives what the library's transform of component `c` gives. Components
+// with the same transform and the same multiplier table (Cb and Cr, mostly) are checked once.
+bool RowsMatch(jpeg_decompress_struct& info, const BlockFilter& f, int c) {
+  jpeg_component_info& comp = info.comp_info[c];
+  for (int earlier = 0; earlier < c; ++earlier) {
+    const jpeg_component_info& other = info.comp_info[earlier];
+    if (f.idct[earlier] == f.idct[c] && other.dct_table != nullptr && comp.dct_table != nullptr &&
+        std::memcmp(other.dct_table, comp.dct_table, DCTSIZE2 * sizeof(float)) == 0)
+      return f.by_rows[earlier];
+  }
+  return IdctRowsMatch(&info, &comp, f.idct[c]);
+}
+
 }  // namespace
 
 bool FilterApplies(const jpeg_decompress_struct& info, const Job& job) {
@@ -116,8 +129,7 @@ bool FilterBlocks(jpeg_decompress_struct& info, const Job& job, BlockFilter& f) 
     f.cols[c] = cols;
     f.last_col[c] = ~JDIMENSION{0};
     f.idct[c] = info.idct->inverse_DCT[c];
-    f.by_rows[c] = info.dct_method == JDCT_FLOAT &&
-                   IdctRowsMatch(&info, &info.comp_info[c], f.idct[c]);
+    f.by_rows[c] = info.dct_method == JDCT_FLOAT && RowsMatch(info, f, c);
     f.zeroed[c].Forget();
   }
   info.client_data = &f;
