@@ -31,6 +31,11 @@ struct IndexedDecoder {
   std::size_t state_mcu;  // the MCU `state` stands at
   McuBlocksKept kept;  // the blocks the draw uses; the others are passed over
   std::size_t mcus_per_row;
+  // Reading in order beside a second reader, until the two have met or never can: the next
+  // MCU row's first MCU, and where the second reader started.
+  EntropyIndex::SecondReader* second = nullptr;
+  std::size_t next_row = 0;
+  const std::uint8_t* watch = nullptr;
   unsigned Kept(std::size_t mcu) const {
     if (kept.cols == nullptr) return ~0u;
     return kept.cols[mcu % mcus_per_row] & kept.rows[mcu / mcus_per_row];
@@ -38,6 +43,15 @@ struct IndexedDecoder {
 };
 
 void StartPass(j_decompress_ptr) {}
+
+// Keeps the MCU rows' starts and looks for the second reader's marks (below).
+void FollowSecondReader(IndexedDecoder& d);
+
+// At the start of MCU d.state_mcu, reading in order.
+[[gnu::always_inline]] inline void Follow(IndexedDecoder& d) {
+  if (d.second != nullptr && (d.state_mcu == d.next_row || d.state.at.next >= d.watch))
+    FollowSecondReader(d);
+}
 
 boolean DecodeIndexed(j_decompress_ptr info, JBLOCKROW* blocks) {
   auto& d = *reinterpret_cast<IndexedDecoder*>(info->entropy);
@@ -65,7 +79,11 @@ boolean DecodeInOrder(j_decompress_ptr info, JBLOCKROW* blocks) {
   const std::size_t last = d.index->Mcus() - 1;
   if ((blocks == nullptr && mcu < last) || d.index->Failed()) return TRUE;
   bool ok = true;
-  for (; ok && d.state_mcu < mcu; ++d.state_mcu) ok = d.index->DecodeMcu<false>(d.state, nullptr);
+  for (; ok && d.state_mcu < mcu; ++d.state_mcu) {
+    Follow(d);
+    ok = d.index->DecodeMcu<false>(d.state, nullptr);
+  }
+  if (ok) Follow(d);
   const unsigned kept = blocks != nullptr ? d.Kept(mcu) : 0u;
   ok = ok && (kept != 0 ? d.index->DecodeMcu<true>(d.state, blocks, kept)
                         : d.index->DecodeMcu<false>(d.state, nullptr));
@@ -86,9 +104,6 @@ boolean DecodeInOrder(j_decompress_ptr info, JBLOCKROW* blocks) {
 }
 
 }  // namespace
-
-EntropyIndex::EntropyIndex() = default;
-EntropyIndex::~EntropyIndex() = default;
 
 namespace {
 
@@ -165,7 +180,8 @@ template bool EntropyIndex::DecodeMcu<true>(McuStart&, JBLOCKROW*, unsigned) con
 template bool EntropyIndex::DecodeMcu<false>(McuStart&, JBLOCKROW*, unsigned) const;
 
 McuStart EntropyIndex::Seek(std::size_t mcu) const {
-  if (every_mcu_) {
+  // Joined beside an in-order decoder, the index has no marks of its own before the join.
+  if (every_mcu_ && (mcu >= join_mcu_ || mcu < first_marks_.size())) {
     static constexpr int kNoOffset[MAX_COMPS_IN_SCAN] = {};
     return mcu < join_mcu_ ? StartAt(first_marks_[mcu], kNoOffset)
                            : StartAt(second_marks_[join_mark_ + (mcu - join_mcu_)], join_offset_);
@@ -329,6 +345,158 @@ struct alignas(kCacheLine) EntropyIndex::Speculation {
   }
 };
 
+// The second reader beside a decoder that reads in order and draws as it goes. The decoder
+// keeps the MCU rows' starts up to where it meets the second reader's marks, as Scan's first
+// reader does. The second reader runs on a helper thread and writes only its Speculation;
+// the decoder's thread writes only the Follower, and reads the marks the second reader has
+// published, all of them once it is joined.
+struct EntropyIndex::SecondReader {
+  Speculation speculation;
+  const std::uint8_t* base = nullptr;
+  const std::uint8_t* from = nullptr;  // where the second reader started
+  bool every_mcu = false;
+  struct alignas(kCacheLine) Follower {
+    std::vector<McuStart> rows;  // the MCU rows' starts up to where the two met
+    std::size_t published = 0;   // the marks the second reader has handed over
+    bool all_published = false;
+    std::size_t next = 0;  // the first of its marks not yet behind the decoder
+    bool met = false;      // at MCU `mcu`, whose start `at` is its mark `mark`
+    bool never = false;    // the decoder passed every mark
+    std::size_t mcu = 0, mark = 0;
+    McuStart at;
+  } follower;
+  ForkJoin helper;  // last: joined before the marks go
+
+  SecondReader() = default;
+  SecondReader(const SecondReader&) = delete;
+  SecondReader& operator=(const SecondReader&) = delete;
+  ~SecondReader() {
+    speculation.queue.Stop();
+    helper.Join();
+  }
+
+  // At the start `at` of MCU `mcu`, past where the second reader started: false once the two
+  // have met, or never can.
+  bool Meet(const McuStart& at, std::size_t mcu) {
+    Follower& f = follower;
+    const Mark* marks = speculation.marks.data();
+    const std::uint64_t bit = BitOffset(at.at, base);
+    // The second reader must have passed this point (it may still be starting up).
+    while (!f.all_published && (f.published == 0 || marks[f.published - 1].bit < bit)) {
+      const std::size_t now = speculation.queue.WaitForItems(f.published);
+      f.all_published = now <= f.published;  // closed with nothing new
+      f.published = std::max(f.published, now);
+    }
+    while (f.next < f.published && marks[f.next].bit < bit) ++f.next;
+    if (f.next < f.published && marks[f.next].bit == bit) {
+      f.met = true;
+      f.mcu = mcu;
+      f.mark = f.next;
+      f.at = at;
+      return false;
+    }
+    f.never = f.all_published && f.next == f.published;
+    return !f.never;
+  }
+};
+
+namespace {
+
+void FollowSecondReader(IndexedDecoder& d) {
+  if (d.state_mcu == d.next_row) {
+    d.second->follower.rows.push_back(d.state);
+    d.next_row += d.mcus_per_row;
+  }
+  if (d.state.at.next >= d.watch && !d.second->Meet(d.state, d.state_mcu)) d.second = nullptr;
+}
+
+}  // namespace
+
+EntropyIndex::EntropyIndex() = default;
+EntropyIndex::~EntropyIndex() = default;
+
+bool EntropyIndex::StartSecondReader(double share, bool every_mcu) {
+  if (!prepared_ || built_ || second_ != nullptr) return false;
+  joined_ = every_mcu_ = false;
+  rows_.clear();
+  Marks().swap(first_marks_);
+  Marks().swap(second_marks_);
+  const auto size = static_cast<std::size_t>(data_end_ - base_);
+  auto from = static_cast<std::size_t>(share * static_cast<double>(size));
+  while (from > 0 && from < size && base_[from - 1] == 0xFF) ++from;
+  const std::uint64_t mark_bytes = (mcus_ + 1) * sizeof(Mark);
+  if (from == 0 || from >= size || mark_bytes > MemoryBudget() / 4) return false;
+  try {
+    auto second = std::make_unique<SecondReader>();
+    second->speculation.capacity = mcus_ + 1;
+    second->speculation.marks.resize(second->speculation.capacity);
+    second->follower.rows.reserve(mcus_ / mcus_per_row_ + 1);
+    second->base = base_;
+    second->from = base_ + from;
+    second->every_mcu = every_mcu;
+    if (!second->helper.Fork([speculation = &second->speculation, index = this,
+                              at = second->from] { speculation->Run(*index, at); }))
+      return false;
+    second_ = std::move(second);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  return true;
+}
+
+bool EntropyIndex::JoinSecondReader(jpeg_decompress_struct& info, bool wait) {
+  SecondReader* second = second_.get();
+  if (second == nullptr) return false;
+  auto& d = *reinterpret_cast<IndexedDecoder*>(info.entropy);
+  const SecondReader::Follower& f = second->follower;
+  if (f.never || d.next_mcu >= mcus_) {  // no use for it any more
+    d.second = nullptr;
+    StopSecondReader();
+    return false;
+  }
+  if (!f.met) return false;
+  if (!wait) {
+    bool closed = false;
+    second->speculation.queue.Published(closed);
+    if (!closed) return false;
+  }
+  second->helper.Join();  // it runs to its end
+  rows_ = f.rows;
+  if (Join(second->speculation, f.mcu, f.mark, f.at) != Joining::kJoined) {
+    rows_.clear();
+    joined_ = false;
+    marker_ = nullptr;
+    d.second = nullptr;  // it reads on in order, and checks the data's end itself
+    StopSecondReader();
+    return false;
+  }
+  built_ = true;
+  every_mcu_ = second->every_mcu;
+  if (every_mcu_) {
+    second_marks_ = std::move(second->speculation.marks);
+    join_mcu_ = f.mcu;
+    join_mark_ = f.mark;
+  }
+  d.pub.decode_mcu = DecodeIndexed;
+  d.second = nullptr;
+  StopSecondReader();
+  const auto* at = reinterpret_cast<const std::uint8_t*>(info.src->next_input_byte);
+  info.src->bytes_in_buffer -= static_cast<std::size_t>(marker_ - at);
+  info.src->next_input_byte = marker_;
+  return true;
+}
+
+void EntropyIndex::StopSecondReader() {
+  if (second_ != nullptr) second_.reset();
+}
+
+std::uint64_t EntropyIndex::RowBits(std::size_t row) const {
+  const std::uint64_t end = row + 1 < rows_.size()
+                                ? BitOffset(rows_[row + 1].at, base_)
+                                : static_cast<std::uint64_t>(marker_ - base_) * 8;
+  return end - BitOffset(rows_[row].at, base_);
+}
+
 bool EntropyIndex::Scan(bool two_readers, bool every_mcu, std::size_t most_marks) {
   Speculation second;
   const auto size = static_cast<std::size_t>(data_end_ - base_);
@@ -440,6 +608,11 @@ void EntropyIndex::Install(jpeg_decompress_struct& info, McuBlocksKept kept) con
     McuStart start;
     start.at.next = base_;
     InstallDecoder(info, DecodeInOrder, start, kept);
+    if (second_ != nullptr) {
+      auto& d = *reinterpret_cast<IndexedDecoder*>(info.entropy);
+      d.second = second_.get();
+      d.watch = second_->from;
+    }
   }
 }
 

@@ -60,6 +60,28 @@ class EntropyIndex {
   // data. `most_marks` caps what the helper reads (tests make it stop short with it).
   bool Build(bool two_readers, bool every_mcu, std::size_t most_marks = SIZE_MAX);
 
+  // After Prepare, instead of Build: a helper thread starts reading at `share` of the data
+  // (0 < share < 1), as Build's second reader does, while the decoder installed next reads in
+  // order from the start and draws as it goes. Where the decoder passes the second reader's
+  // start it looks for an MCU that both read; JoinSecondReader then joins the two and the
+  // index is built. With every_mcu the second reader's marks of every MCU are kept (where
+  // memory allows). False, and nothing started, when no thread or memory can be had.
+  bool StartSecondReader(double share, bool every_mcu);
+  // Between rows, on the thread whose decoder reads in order: once that decoder has met the
+  // second reader's marks and the second reader has ended (with `wait`, waits for it to end),
+  // joins them: the index is built, the source stands at the marker after the data, and the
+  // decoder seeks to each MCU it is asked for from then on. True when they were joined now;
+  // false while it is too early, and for good where they cannot be joined (the decoder then
+  // reads on in order).
+  bool JoinSecondReader(jpeg_decompress_struct& info, bool wait);
+  // Once the decoder installed beside it is gone: stops the second reader, if any, and waits
+  // for it; what it read is dropped.
+  void StopSecondReader();
+  // The bits of MCU row `row`'s data; for a built index.
+  std::uint64_t RowBits(std::size_t row) const;
+  // What the in-order decoder and the second reader share until they are joined.
+  struct SecondReader;
+
   // Puts the engine's decoder in place of the library's entropy decoder of `info`: a decoder
   // of the same bytes, likewise just started. Built, it leaves the source at the marker after
   // the data. Only prepared, it decodes in order and checks the data as it goes; data that
@@ -143,4 +165,7 @@ class EntropyIndex {
   const std::uint8_t* base_ = nullptr;  // where the data starts
   const std::uint8_t* data_end_ = nullptr;
   const std::uint8_t* marker_ = nullptr;  // the marker after the data
+  // The second reader started by StartSecondReader, until it is joined or stopped; last, so
+  // that it is stopped and joined before anything it reads goes.
+  std::unique_ptr<SecondReader> second_;
 };

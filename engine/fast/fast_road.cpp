@@ -1,5 +1,6 @@
 #include "engine/fast/fast_road.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <exception>
@@ -35,6 +36,33 @@ struct alignas(kCacheLine) Attempt {
   RowCounts counts;
   EntropyDecoder decoder = EntropyDecoder::kLibrary;
 };
+
+// Draws from the top while the index's second reader reads ahead, the decoder reading in
+// order. Once the two are joined, the rows left are cut between this thread and the split
+// draw's helper, which starts at its cut through the index; where they are never joined,
+// this thread draws on alone. With `wait` (a cut wherever one can be made), the join waits
+// for the second reader.
+void DrawBesideSecondReader(jpeg_decompress_struct& info, const Job& job, RowKind kind,
+                            JSAMPARRAY scratch, EntropyIndex& index, SplitDraw& split,
+                            std::span<const std::uint8_t> bytes, const JpegSettings& settings,
+                            bool wait, Attempt& attempt) {
+  const int lines = info.max_v_samp_factor * DCTSIZE;
+  const int height = static_cast<int>(info.output_height);
+  for (int row = 0; row < height;) {
+    const int next = std::min(row + lines, height);
+    DrawPicks(info, job, kind, true, scratch, attempt.counts, row, next);
+    row = next;
+    if (!index.JoinSecondReader(info, wait)) continue;
+    attempt.decoder = EntropyDecoder::kEngineIndexed;
+    const int cut = CutOfTheRest(info, job, index, row);
+    if (cut < height && split.Start(bytes, settings, job, cut)) {
+      // The helper reads from the cut to the end; this library object stops there unfinished.
+      DrawPicks(info, job, kind, true, scratch, attempt.counts, row, cut);
+      return;
+    }
+  }
+  ReadToEnd(info, true, scratch, attempt.counts);
+}
 
 // The calling thread's part of one draw, with the split draw's helper where `split` is given.
 // Holds only plain values and references: the library's longjmp skips it.
@@ -96,15 +124,25 @@ void StreamWith(Decompressor& jpeg, std::span<const std::uint8_t> bytes,
     attempt.decoder = EntropyDecoder::kEngineProgressive;
     if (!filtered) progressive.Fail();  // it holds only the blocks the filter keeps
   }
-  bool indexed = false;
+  bool indexed = false, beside = false;
   if (job.own_entropy && index.Prepare(info)) {
     const McuBlocksKept kept = BlocksKept(info, attempt.filter);
-    indexed = skip && IndexPays(info, job, options) &&
-              index.Build(options.Threads, PassingMcusPays(kept, info.MCUs_per_row));
+    const bool every_mcu = PassingMcusPays(kept, info.MCUs_per_row);
+    if (skip && IndexPays(info, job, options)) {
+      beside = split != nullptr && options.Threads &&
+               index.StartSecondReader(
+                   SecondReaderShare(info, filtered ? &attempt.filter : nullptr), every_mcu);
+      indexed = !beside && index.Build(options.Threads, every_mcu);
+    }
     if (index.Prepared()) {  // else the data failed the index: left to the library
       index.Install(info, kept);
       attempt.decoder = indexed ? EntropyDecoder::kEngineIndexed : EntropyDecoder::kEngine;
     }
+  }
+  if (beside) {
+    DrawBesideSecondReader(info, job, kind, scratch, index, *split, bytes, settings,
+                           options.Split == SplitDecoding::kAlways, attempt);
+    return;
   }
   const int cut = split != nullptr && skip && options.Threads
                       ? SplitRow(info, job, options, indexed, filtered ? &attempt.filter : nullptr)
@@ -235,6 +273,7 @@ bool DrawFast(std::span<const std::uint8_t> bytes, const JpegSettings& settings,
     }
     first.split = split.Started();
     first.helper_clean = split.Join();
+    index.StopSecondReader();  // where the draw left early
     helper_counts = split.Counts();
   }
   progressive.Finish();

@@ -1,6 +1,7 @@
 #include "engine/fast/split_draw.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "engine/fast/entropy_index.h"
 #include "engine/jpeg_codec.h"
@@ -11,6 +12,11 @@ namespace {
 // Of a full decode's time, the share beyond the entropy decoding (inverse DCT, upsampling,
 // colour conversion) for a picture whose every block is kept, as measured on the dev photos.
 constexpr double kRestOfDecode = 0.65;
+
+// What reading a picture's data in order and drawing costs beyond passing over it, for each
+// luma block kept (in the share of the luma blocks the picks need), with passing over as 1:
+// measured on the dev photos.
+constexpr double kInOrderDrawing = 1.0;
 
 // A cut that leaves the calling thread more than this share of the rows saves too little to
 // pay for the helper.
@@ -71,6 +77,36 @@ int SplitRow(const jpeg_decompress_struct& info, const Job& job, const EngineOpt
   const double share = (1 + d) / (1 + 2 * d);
   if (share > kMostShareForACut) return 0;
   return std::clamp(static_cast<int>(share * imcu_rows + 0.5), 1, imcu_rows - 1) * lines;
+}
+
+double SecondReaderShare(const jpeg_decompress_struct& info, const BlockFilter* filter) {
+  // Reading in order and drawing costs the decoder 1 + d for each 1 that passing over the
+  // same data costs the second reader; it is where the second reader started, share s, when
+  // that one ends, for s (1 + d) = 1 - s.
+  const double d =
+      kInOrderDrawing * (filter != nullptr ? LumaShareKept(info, *filter) : 1.0);
+  return 1 / (2 + d);
+}
+
+int CutOfTheRest(const jpeg_decompress_struct& info, const Job& job, const EntropyIndex& index,
+                 int from) {
+  const int lines = info.max_v_samp_factor * DCTSIZE;
+  const int height = static_cast<int>(info.output_height);
+  const auto imcu_rows = static_cast<std::size_t>(info.total_iMCU_rows);
+  const auto first = static_cast<std::size_t>(from / lines);
+  if (first + 2 > imcu_rows) return height;
+  std::vector<std::uint64_t> cost(imcu_rows - first, 0);
+  std::uint64_t total = 0;
+  for (std::size_t j = 0; j < job.row_count; ++j) {
+    const auto row = static_cast<std::size_t>(job.rows[j] / lines);
+    if (row < first || cost[row - first] != 0) continue;
+    cost[row - first] = index.RowBits(row) + 1;
+    total += cost[row - first];
+  }
+  std::size_t cut = first + 1;
+  for (std::uint64_t before = cost[0]; cut + 1 < imcu_rows && 2 * before < total; ++cut)
+    before += cost[cut - first];
+  return static_cast<int>(cut) * lines;
 }
 
 bool SplitDraw::Start(std::span<const std::uint8_t> bytes, const JpegSettings& settings,

@@ -32,6 +32,19 @@ bool IndexPays(const jpeg_decompress_struct& info, const Job& job, const EngineO
 int SplitRow(const jpeg_decompress_struct& info, const Job& job, const EngineOptions& options,
              bool indexed, const BlockFilter* filter);
 
+// Where an index's second reader starts beside a decoder that reads in order and draws as
+// it goes (EntropyIndex::StartSecondReader), as a share of the data: about where the decoder
+// is when the second reader reaches the end. `filter` is the block filter in place, if any.
+double SecondReaderShare(const jpeg_decompress_struct& info, const BlockFilter* filter);
+
+// Once such an index is joined, with the calling thread at source row `from` (the first row
+// of an iMCU row): where the rows left are cut between it and a helper that starts at the
+// cut, so that both finish together. An iMCU row costs the bits of its data where a pick
+// falls in it, else nothing. `info.output_height` (no cut) where fewer than two iMCU rows
+// are left.
+int CutOfTheRest(const jpeg_decompress_struct& info, const Job& job, const EntropyIndex& index,
+                 int from);
+
 // The helper's part of a split draw.
 class SplitDraw {
  public:

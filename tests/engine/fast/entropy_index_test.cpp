@@ -34,13 +34,13 @@ std::size_t EndOfImage(const std::vector<std::uint8_t>& bytes) {
   return at;
 }
 
-// The MCU starts of two indexes of the same data, every one and every row's.
-void ExpectSameStarts(const EntropyIndex& one, const EntropyIndex& two) {
+// The MCU starts of two indexes of the same data, every row's and every `stride`th MCU's.
+void ExpectSameStarts(const EntropyIndex& one, const EntropyIndex& two, std::size_t stride = 1) {
   ASSERT_EQ(one.RowCount(), two.RowCount());
   for (std::size_t row = 0; row < one.RowCount(); ++row)
     ASSERT_TRUE(one.Row(row) == two.Row(row)) << "MCU row " << row;
   ASSERT_TRUE(one.MarksEveryMcu() && two.MarksEveryMcu());
-  for (std::size_t mcu = 0; mcu < one.Mcus(); ++mcu)
+  for (std::size_t mcu = 0; mcu < one.Mcus(); mcu += stride)
     ASSERT_TRUE(one.At(mcu) == two.At(mcu)) << "MCU " << mcu;
 }
 
@@ -65,7 +65,75 @@ void ExpectTwoReadersMarkRowsAsOne(const std::vector<std::string>& files, int& i
   }
 }
 
+// Decodes `bytes` row by row with the engine's decoder reading in order beside a second
+// reader started at `share` of the data, joined as soon as the two have met; the rows go
+// into `pixels`. True when they were joined and the data read cleanly to the end.
+bool ReadBeside(const std::vector<std::uint8_t>& bytes, double share, EntropyIndex& index,
+                std::vector<JSAMPLE>& pixels) {
+  Decompressor jpeg;
+  if (setjmp(jpeg.err.jump)) return false;
+  jpeg_decompress_struct& info = jpeg.info;
+  OpenDecoder(jpeg, bytes, JpegSettings{}, SourceFeed::kWhole);
+  jpeg_start_decompress(&info);
+  if (!index.Prepare(info) || !index.StartSecondReader(share, true)) return false;
+  index.Install(info);
+  const std::size_t stride = info.output_width * static_cast<std::size_t>(info.output_components);
+  pixels.assign(stride * info.output_height, 0);
+  bool joined = false;
+  while (info.output_scanline < info.output_height) {
+    JSAMPROW row = pixels.data() + stride * info.output_scanline;
+    jpeg_read_scanlines(&info, &row, 1);
+    joined = joined || index.JoinSecondReader(info, true);
+  }
+  jpeg_finish_decompress(&info);
+  index.StopSecondReader();
+  return joined && !index.Failed() && jpeg.err.num_warnings == 0;
+}
+
+// The same rows decoded by the library alone.
+std::vector<JSAMPLE> LibraryPixels(const std::vector<std::uint8_t>& bytes) {
+  Decompressor jpeg;
+  if (setjmp(jpeg.err.jump)) return {};
+  jpeg_decompress_struct& info = jpeg.info;
+  OpenDecoder(jpeg, bytes, JpegSettings{}, SourceFeed::kWhole);
+  jpeg_start_decompress(&info);
+  const std::size_t stride = info.output_width * static_cast<std::size_t>(info.output_components);
+  std::vector<JSAMPLE> pixels(stride * info.output_height);
+  while (info.output_scanline < info.output_height) {
+    JSAMPROW row = pixels.data() + stride * info.output_scanline;
+    jpeg_read_scanlines(&info, &row, 1);
+  }
+  jpeg_finish_decompress(&info);
+  return pixels;
+}
+
 }  // namespace
+
+// A decoder reading in order beside a second reader, joined where they meet (early, in the
+// middle, late): the index then marks every row and MCU where one reader marks them, and the
+// rows decoded through it after the join are the library's own.
+TEST(EntropyIndex, AnIndexJoinedBesideAnInOrderDecoderIsTheOneReadersIndex) {
+  int joined = 0;
+  for (const std::string& file : {TestData("jd-tower.jpg"), TestData("exif-Landscape_3.jpg"),
+                                  LargePhoto("-sample 2x1 -quality 95"),
+                                  LargePhoto("-sample 2x2"), LargePhoto("-grayscale")}) {
+    const std::vector<std::uint8_t> bytes = ReadBytes(file);
+    EntropyIndex one;
+    ASSERT_TRUE(Build(bytes, false, one)) << file;
+    const std::vector<JSAMPLE> library = LibraryPixels(bytes);
+    for (const double share : {0.1, 0.5, 0.9}) {
+      SCOPED_TRACE(file + " from " + std::to_string(share));
+      EntropyIndex beside;
+      std::vector<JSAMPLE> pixels;
+      if (!ReadBeside(bytes, share, beside, pixels)) continue;
+      ++joined;
+      // Before the join At() passes over MCUs from the row's start: a sample is enough.
+      ExpectSameStarts(one, beside, 7);
+      EXPECT_TRUE(pixels == library);
+    }
+  }
+  EXPECT_GE(joined, 12);
+}
 
 TEST(EntropyIndex, TwoReadersMarkEveryMcuWhereOneReaderDoes) {
   std::vector<std::string> files = TestDataFiles();
