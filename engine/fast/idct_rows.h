@@ -14,7 +14,6 @@
 // may transform otherwise (its C code rounds differently, and a later release may have
 // other code), so the transform stands in only where IdctRowsMatch finds it giving what the
 // library gives on the picture's own table.
-#include <bit>
 #include <cstdio>  // jpeglib.h needs FILE and size_t first
 
 #include <jpeglib.h>
@@ -27,7 +26,13 @@ using LibraryIdct = void (*)(j_decompress_ptr, jpeg_component_info*, JCOEFPTR, J
 // Whether IdctRows pays for the rows set in `rows`: it makes each row on its own, so for more
 // than three of them the library's transform of the whole block is the cheaper (thumbnails
 // at half the size, whose blocks need four rows or more, took 5 % longer through it).
-inline bool RowsPay(unsigned rows) { return std::popcount(rows & 0xFFu) <= 3; }
+// Without a popcount instruction in the baseline x86-64 set, std::popcount is a library call;
+// clearing the lowest set bit three times is not.
+inline bool RowsPay(unsigned rows) {
+  rows &= 0xFFu;
+  for (int i = 0; i < 3; ++i) rows &= rows - 1;
+  return rows == 0;
+}
 
 // Writes the samples of the rows of the block whose bits are set in `rows` (bit y: row y)
 // to output[y][col..col + 7]; the other rows are not touched. `table` is the component's
