@@ -231,6 +231,7 @@ void ProgressiveStore::Arrange(jpeg_decompress_struct& info, const Job& job, boo
   pool_.used.store(0, std::memory_order_relaxed);
   jobs_.reset();
   job_count_ = 0;
+  drawn_with_ = nullptr;
   std::fill(&last_scan_[0][0], &last_scan_[0][0] + 2 * MAX_COMPONENTS, 0);
   use_helper_ = helper;
   if (!info.progressive_mode || info.arith_code || info.buffered_image || info.raw_data_out ||
@@ -251,6 +252,10 @@ void ProgressiveStore::JoinHelper() {
   readers_->published.Close();
   readers_->helper.Join();
   if (readers_->failed) failed_ = true;
+  // The last scan, read as the rows were drawn, must have been read to its end.
+  const Scan* last = drawn_with_;
+  if (last != nullptr && (!last->ok || last->next_row < last->imcu_rows)) failed_ = true;
+  drawn_with_ = nullptr;
   readers_.reset();
 }
 
@@ -468,13 +473,17 @@ std::size_t Lowest(std::uint64_t set) { return static_cast<std::size_t>(__builti
 }  // namespace
 
 // Either reader's task: claims scans one at a time and reads each whole, until every scan
-// is claimed (the calling thread leaves the last one to a running helper) or the draw is
-// left.
+// is claimed (the calling thread leaves the last one to a running helper, but for
+// CallerTakesTheLast) or the draw is left.
 void ProgressiveStore::ReadScans(Role role) {
   Readers& readers = *readers_;
   for (;;) {
     const std::size_t i = Claim(role);
     if (i == kMostScans || readers.stopped) return;
+    if (role == Role::kCaller && i + 1 == job_count_) {  // CallerTakesTheLast: read as it draws
+      drawn_with_ = &jobs_[i];
+      return;
+    }
     if (!Read(jobs_[i]) && !readers.stopped) readers.failed = true;
   }
 }
@@ -490,7 +499,9 @@ std::size_t ProgressiveStore::Claim(Role role) {
     const std::size_t published = readers.published.Published(closed);
     std::uint64_t claimed = readers.claimed.load(std::memory_order_relaxed);
     std::uint64_t open = (published == 64 ? ~std::uint64_t{0} : Bit(published) - 1) & ~claimed;
-    if (role == Role::kCaller && published > 0) open &= ~Bit(published - 1);
+    if (role == Role::kCaller && published > 0 &&
+        !(closed && CallerTakesTheLast(open, claimed, published)))
+      open &= ~Bit(published - 1);
     if (open == 0) {
       if (closed) return kMostScans;
       readers.published.WaitForItems(published);
@@ -504,6 +515,29 @@ std::size_t ProgressiveStore::Claim(Role role) {
                                               std::memory_order_relaxed))
       return i;
   }
+}
+
+// Once every scan is published, where the calling thread has no scan but the last left to
+// read: whether it takes the last one, because the helper is still reading a scan the last
+// comes after and would start the last only when done with it. The two then read side by side,
+// the last scan a few rows behind, and the calling thread reads each row of it just before it
+// draws the row. Left to the helper, the last scan would be read only after the one before it.
+// Small draws have the helper read the last scan from the start (Choose).
+bool ProgressiveStore::CallerTakesTheLast(std::uint64_t open, std::uint64_t claimed,
+                                          std::size_t published) {
+  const std::size_t last = published - 1;
+  if (small_draw_ || open != Bit(last)) return false;
+  const auto bytes = [this](std::size_t i) { return jobs_[i].marker - jobs_[i].base; };
+  for (std::uint64_t before = jobs_[last].after_mask & claimed; before != 0;
+       before &= before - 1) {
+    const std::size_t i = Lowest(before);
+    bool read = false;
+    jobs_[i].rows_read.Published(read);
+    // Claimed and not read, while the calling thread reads nothing: the helper's. A last
+    // scan larger than it is still the helper's: drawing beside it would take longer.
+    if (!read) return bytes(last) < bytes(i);
+  }
+  return false;
 }
 
 // Once every scan is published. Where the last scan holds more data than any other (the
@@ -583,19 +617,25 @@ int ProgressiveStore::ConsumeData(j_decompress_ptr info) {
 
 // Reads the whole scan, publishing its rows as they are read; true when its data ends at the
 // marker found for it.
-bool ProgressiveStore::Read(Scan& scan) {
-  bool ok = true;
-  std::size_t ready = 0;  // the rows the scans it comes after have read
-  for (JDIMENSION imcu = 0; ok && imcu < scan.imcu_rows; ++imcu) {
-    if (ready <= imcu) ready = WaitForRowsBefore(scan, imcu);
-    ok = ready > imcu && !readers_->failed.load(std::memory_order_relaxed) &&
-         !readers_->stopped.load(std::memory_order_relaxed) && DecodeRow(scan, imcu);
-    if (ok) scan.rows_read.Publish(imcu + 1);
+bool ProgressiveStore::Read(Scan& scan) { return ReadUpTo(scan, scan.imcu_rows); }
+
+// Reads the scan's iMCU rows below `until` not read yet, each once the scans it comes after
+// have read it, and publishes them. Where the scan ends (read whole, or failed), checks that
+// its data ends at the marker found for it and closes its queue. False once it has failed.
+bool ProgressiveStore::ReadUpTo(Scan& scan, JDIMENSION until) {
+  if (scan.next_row == scan.imcu_rows || !scan.ok) return scan.ok;  // ended already
+  for (; scan.ok && scan.next_row < until; ++scan.next_row) {
+    const JDIMENSION imcu = scan.next_row;
+    if (scan.ready <= imcu) scan.ready = WaitForRowsBefore(scan, imcu);
+    scan.ok = scan.ready > imcu && !readers_->failed.load(std::memory_order_relaxed) &&
+              !readers_->stopped.load(std::memory_order_relaxed) && DecodeRow(scan, imcu);
+    if (scan.ok) scan.rows_read.Publish(imcu + 1);
   }
-  ok = ok && MarkerAt(BitOffset(scan.at, scan.base), scan.base, scan.end) == scan.marker;
+  if (scan.ok && scan.next_row < scan.imcu_rows) return true;
+  scan.ok = scan.ok && MarkerAt(BitOffset(scan.at, scan.base), scan.base, scan.end) == scan.marker;
   scan.tables.reset();
   scan.rows_read.Close();
-  return ok;
+  return scan.ok;
 }
 
 bool ProgressiveStore::DecodeRow(Scan& scan, JDIMENSION imcu) {
@@ -744,6 +784,7 @@ void ProgressiveStore::StartOutputPass(j_decompress_ptr info) {
 // Whether every scan has read iMCU row `imcu`, waiting for those still reading it.
 bool ProgressiveStore::RowRead(JDIMENSION imcu) {
   if (readers_ == nullptr || imcu < rows_ready_) return true;
+  if (drawn_with_ != nullptr && !ReadUpTo(*drawn_with_, imcu + 1)) readers_->failed = true;
   std::size_t ready = SIZE_MAX;
   for (std::size_t i = 0; i < job_count_; ++i)
     ready = std::min(ready, jobs_[i].rows_read.WaitForItems(imcu));

@@ -13,8 +13,9 @@
 // marker), and the library, told that the scan is read, reads on to the next header while a
 // helper thread (where the options allow one) decodes the scans published so far. Once the
 // library has every header, its thread decodes scans too, all but the last while a helper
-// runs (a large last scan is started as early as it can be: Choose), and then draws each row
-// as soon as every scan has read it. A scan that refines what an
+// runs (a large last scan is started as early as it can be: Choose; the calling thread takes
+// it where the helper is still reading a scan it comes after, and reads it as it draws), and
+// then draws each row as soon as every scan has read it. A scan that refines what an
 // earlier one of the same component read follows it row by row, so the two threads share
 // even the scans of one component.
 //
@@ -113,6 +114,9 @@ class ProgressiveStore {
     const std::uint8_t* end = nullptr;     // the end of the bytes in hand
     const std::uint8_t* marker = nullptr;  // the marker its data must end at
     // The reader's state.
+    JDIMENSION next_row = 0;  // the first iMCU row not read yet
+    std::size_t ready = 0;    // the rows the scans it comes after have read, as last seen
+    bool ok = true;           // read cleanly so far
     BitPosition at;
     int dc_pred[MAX_COMPS_IN_SCAN] = {};
     unsigned eob_run = 0;
@@ -144,6 +148,7 @@ class ProgressiveStore {
   std::size_t Claim(Role role);
   std::size_t Choose(Role role, std::uint64_t open, std::uint64_t claimed,
                      std::size_t published) const;
+  bool CallerTakesTheLast(std::uint64_t open, std::uint64_t claimed, std::size_t published);
   bool DecodeRow(Scan& scan, JDIMENSION imcu);
   template <ScanKind kKind, bool kBits = false>
   bool DecodeBlockRow(Scan& scan, Reader& r, Component& c, JDIMENSION row);
@@ -151,6 +156,7 @@ class ProgressiveStore {
   void StartHelper();
   void JoinHelper();
   bool RowRead(JDIMENSION imcu);
+  bool ReadUpTo(Scan& scan, JDIMENSION until);
 
   const Job* job_ = nullptr;
   void (*realize_)(j_common_ptr) = nullptr;  // the library's
@@ -170,11 +176,14 @@ class ProgressiveStore {
   // reader reads an iMCU row only once the scans it comes after have published it, and it
   // claims a scan only once those are claimed (Claim), so that no two readers wait on each
   // other. The library's thread, done with its scans (it leaves the last one to a running
-  // helper), draws an iMCU row once every scan has published it.
+  // helper, or reads it as it draws), draws an iMCU row once every scan has published it.
   bool use_helper_ = false;
   bool small_draw_ = false;  // few enough blocks kept (kMostKeptForAnEarlyLastScan)
   std::unique_ptr<Scan[]> jobs_;  // kMostScans of them
   std::size_t job_count_ = 0;
+  // The last scan, where the library's thread took it (CallerTakesTheLast): it reads each of
+  // its rows just before it draws that row.
+  Scan* drawn_with_ = nullptr;
   int last_scan_[2][MAX_COMPONENTS] = {};  // by kind (DC, AC) and component: 1 + its last scan
   struct Readers {
     RowQueue published;  // the scans published; closed by Finish

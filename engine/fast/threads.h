@@ -20,7 +20,8 @@
 //    (its components' DC or AC coefficients, by its kind) from when the scans before it
 //    have published them until it publishes them itself. The library's thread, which reads
 //    progressive scans too once every header is read (all but the last, which it leaves to
-//    a running helper), keeps the same rule for the scans it claims. The forking thread
+//    a running helper unless that one is still reading a scan the last comes after), keeps
+//    the same rule for the scans it claims. The forking thread
 //    reads the rest only after Join, or, through a RowQueue, the items the helper has
 //    published.
 // 3. Crossing threads: a RowQueue (a mutex and two condition variables), the join, and a
