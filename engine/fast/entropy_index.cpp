@@ -333,6 +333,30 @@ struct alignas(kCacheLine) EntropyIndex::Speculation {
     queue.Close();
   }
 
+  // What the first reader has seen of the marks: how many were published, whether that is
+  // all of them, and the first one not yet behind it.
+  struct Seen {
+    std::size_t published = 0;
+    bool all_published = false;
+    std::size_t next = 0;
+  };
+  enum class Meeting { kMet, kNotHere, kNever };
+  // The first reader stands at `bit`, past where this reader started: kMet where one of the
+  // marks is there (seen.next is then that mark), kNever once it has passed every mark.
+  // Waits until this reader has passed that point (it may still be starting up).
+  Meeting Meet(std::uint64_t bit, Seen& seen) {
+    while (!seen.all_published &&
+           (seen.published == 0 || marks[seen.published - 1].bit < bit)) {
+      const std::size_t now = queue.WaitForItems(seen.published);
+      seen.all_published = now <= seen.published;  // closed with nothing new
+      seen.published = std::max(seen.published, now);
+    }
+    while (seen.next < seen.published && marks[seen.next].bit < bit) ++seen.next;
+    if (seen.next < seen.published && marks[seen.next].bit == bit) return Meeting::kMet;
+    return seen.all_published && seen.next == seen.published ? Meeting::kNever
+                                                             : Meeting::kNotHere;
+  }
+
   // The run that holds mark j, once the reader has ended: its first mark, and the first
   // mark after it.
   std::pair<std::size_t, std::size_t> RunOf(std::size_t j, std::size_t published) const {
@@ -357,9 +381,7 @@ struct EntropyIndex::SecondReader {
   bool every_mcu = false;
   struct alignas(kCacheLine) Follower {
     std::vector<McuStart> rows;  // the MCU rows' starts up to where the two met
-    std::size_t published = 0;   // the marks the second reader has handed over
-    bool all_published = false;
-    std::size_t next = 0;  // the first of its marks not yet behind the decoder
+    Speculation::Seen seen;
     bool met = false;      // at MCU `mcu`, whose start `at` is its mark `mark`
     bool never = false;    // the decoder passed every mark
     std::size_t mcu = 0, mark = 0;
@@ -379,24 +401,17 @@ struct EntropyIndex::SecondReader {
   // have met, or never can.
   bool Meet(const McuStart& at, std::size_t mcu) {
     Follower& f = follower;
-    const Mark* marks = speculation.marks.data();
-    const std::uint64_t bit = BitOffset(at.at, base);
-    // The second reader must have passed this point (it may still be starting up).
-    while (!f.all_published && (f.published == 0 || marks[f.published - 1].bit < bit)) {
-      const std::size_t now = speculation.queue.WaitForItems(f.published);
-      f.all_published = now <= f.published;  // closed with nothing new
-      f.published = std::max(f.published, now);
+    switch (speculation.Meet(BitOffset(at.at, base), f.seen)) {
+      case Speculation::Meeting::kMet:
+        f.met = true;
+        f.mcu = mcu;
+        f.mark = f.seen.next;
+        f.at = at;
+        return false;
+      case Speculation::Meeting::kNever: f.never = true; return false;
+      case Speculation::Meeting::kNotHere: return true;
     }
-    while (f.next < f.published && marks[f.next].bit < bit) ++f.next;
-    if (f.next < f.published && marks[f.next].bit == bit) {
-      f.met = true;
-      f.mcu = mcu;
-      f.mark = f.next;
-      f.at = at;
-      return false;
-    }
-    f.never = f.all_published && f.next == f.published;
-    return !f.never;
+    return false;
   }
 };
 
@@ -535,22 +550,14 @@ bool EntropyIndex::Scan(bool two_readers, bool every_mcu, std::size_t most_marks
 
   McuStart start;
   start.at.next = base_;
-  std::size_t j = 0;          // the first of the second reader's marks not yet behind this reader
-  std::size_t published = 0;  // the marks the second reader has handed over
-  bool all_published = false;
+  Speculation::Seen seen;
   for (std::size_t m = 0; m < mcus_; ++m) {
     if (m % mcus_per_row_ == 0) rows_.push_back(start);
     if (every_mcu) every_mcu = MarkAt(start, base_, first_marks_[m]);
     if (reading && start.at.next >= base_ + mid) {
-      const std::uint64_t bit = BitOffset(start.at, base_);
-      // The second reader must have passed this point (it may still be starting up).
-      while (!all_published && (published == 0 || second.marks[published - 1].bit < bit)) {
-        const std::size_t now = second.queue.WaitForItems(published);
-        all_published = now <= published;  // closed with nothing new
-        published = std::max(published, now);
-      }
-      while (j < published && second.marks[j].bit < bit) ++j;
-      if (j < published && second.marks[j].bit == bit) {
+      const Speculation::Meeting meeting = second.Meet(BitOffset(start.at, base_), seen);
+      const std::size_t j = seen.next;
+      if (meeting == Speculation::Meeting::kMet) {
         helper.Join();  // the second reader runs to its end
         switch (Join(second, m, j, start)) {
           case Joining::kJoined:
@@ -565,7 +572,7 @@ bool EntropyIndex::Scan(bool two_readers, bool every_mcu, std::size_t most_marks
           case Joining::kNotCovered: break;  // it stopped short: this reader reads on alone
         }
         reading = false;
-      } else if (all_published && j == published) {
+      } else if (meeting == Speculation::Meeting::kNever) {
         reading = false;  // past every mark
       }
     }
