@@ -250,6 +250,7 @@ void ProgressiveStore::Finish() {
 
 void ProgressiveStore::JoinHelper() {
   readers_->published.Close();
+  HandOverTheLast(false);
   readers_->helper.Join();
   if (readers_->failed) failed_ = true;
   // The last scan, read as the rows were drawn, must have been read to its end.
@@ -462,7 +463,8 @@ void ProgressiveStore::StartInputPass(j_decompress_ptr info) {
 
 void ProgressiveStore::StartHelper() {
   if (!use_helper_ || readers_->helper.Forked()) return;
-  if (!readers_->helper.Fork([this] { ReadScans(Role::kHelper); })) use_helper_ = false;
+  if (!readers_->helper.Fork([this] { TakeOverTheLast(ReadScans(Role::kHelper)); }))
+    use_helper_ = false;
 }
 
 namespace {
@@ -474,15 +476,17 @@ std::size_t Lowest(std::uint64_t set) { return static_cast<std::size_t>(__builti
 
 // Either reader's task: claims scans one at a time and reads each whole, until every scan
 // is claimed (the calling thread leaves the last one to a running helper, but for
-// CallerTakesTheLast) or the draw is left.
-void ProgressiveStore::ReadScans(Role role) {
+// CallerTakesTheLast) or the draw is left. Returns the scans it claimed.
+std::uint64_t ProgressiveStore::ReadScans(Role role) {
   Readers& readers = *readers_;
+  std::uint64_t mine = 0;
   for (;;) {
     const std::size_t i = Claim(role);
-    if (i == kMostScans || readers.stopped) return;
+    if (i == kMostScans || readers.stopped) return mine;
+    mine |= Bit(i);
     if (role == Role::kCaller && i + 1 == job_count_) {  // CallerTakesTheLast: read as it draws
       drawn_with_ = &jobs_[i];
-      return;
+      return mine;
     }
     if (!Read(jobs_[i]) && !readers.stopped) readers.failed = true;
   }
@@ -784,12 +788,48 @@ void ProgressiveStore::StartOutputPass(j_decompress_ptr info) {
 // Whether every scan has read iMCU row `imcu`, waiting for those still reading it.
 bool ProgressiveStore::RowRead(JDIMENSION imcu) {
   if (readers_ == nullptr || imcu < rows_ready_) return true;
-  if (drawn_with_ != nullptr && !ReadUpTo(*drawn_with_, imcu + 1)) readers_->failed = true;
+  Scan* const last = drawn_with_;
+  if (last != nullptr && last->ok && last->next_row < last->imcu_rows) {
+    if (readers_->wants_the_last.load(std::memory_order_relaxed)) {
+      HandOverTheLast(true);
+    } else {
+      if (!ReadUpTo(*last, imcu + 1)) readers_->failed = true;
+      if (!last->ok || last->next_row == last->imcu_rows) HandOverTheLast(false);
+    }
+  }
   std::size_t ready = SIZE_MAX;
   for (std::size_t i = 0; i < job_count_; ++i)
     ready = std::min(ready, jobs_[i].rows_read.WaitForItems(imcu));
   rows_ready_ = ready;
   return imcu < ready;
+}
+
+// The library's thread, reading the last scan as it draws: with `give`, hands the scan as it
+// stands to the helper, which reads the rest while this thread draws the rows it has read;
+// else tells the helper that nothing will be handed over. Either way the helper's wait ends.
+void ProgressiveStore::HandOverTheLast(bool give) {
+  if (drawn_with_ == nullptr) return;
+  RowQueue& handed = readers_->last_handed_over;
+  if (give) {
+    handed.Publish(1);  // the scan's state goes with it
+    drawn_with_ = nullptr;
+  }
+  handed.Close();
+}
+
+// The helper, done with the scans it claimed (`mine`): where the library's thread claimed
+// the last scan (CallerTakesTheLast) and reads it as it draws, asks for it and reads the
+// rest of it if it is handed over.
+void ProgressiveStore::TakeOverTheLast(std::uint64_t mine) {
+  Readers& readers = *readers_;
+  bool closed = false;
+  const std::size_t published = readers.published.Published(closed);
+  if (!closed || published == 0 || readers.stopped) return;
+  const std::size_t last = published - 1;
+  if ((readers.claimed.load(std::memory_order_relaxed) & ~mine & Bit(last)) == 0) return;
+  readers.wants_the_last.store(true, std::memory_order_relaxed);
+  if (readers.last_handed_over.WaitForItems(0) == 0) return;  // closed: not handed over
+  if (!Read(jobs_[last]) && !readers.stopped) readers.failed = true;
 }
 
 // One iMCU row through the inverse DCT, in the order the library's controller takes it (a

@@ -144,7 +144,7 @@ class ProgressiveStore {
   std::size_t WaitForRowsBefore(const Scan& scan, JDIMENSION imcu);
   // Who reads scans: the calling thread alone, or it and a helper.
   enum class Role { kAlone, kCaller, kHelper };
-  void ReadScans(Role role);
+  std::uint64_t ReadScans(Role role);
   std::size_t Claim(Role role);
   std::size_t Choose(Role role, std::uint64_t open, std::uint64_t claimed,
                      std::size_t published) const;
@@ -156,6 +156,8 @@ class ProgressiveStore {
   void StartHelper();
   void JoinHelper();
   bool RowRead(JDIMENSION imcu);
+  void HandOverTheLast(bool give);
+  void TakeOverTheLast(std::uint64_t mine);
   bool ReadUpTo(Scan& scan, JDIMENSION until);
 
   const Job* job_ = nullptr;
@@ -182,7 +184,8 @@ class ProgressiveStore {
   std::unique_ptr<Scan[]> jobs_;  // kMostScans of them
   std::size_t job_count_ = 0;
   // The last scan, where the library's thread took it (CallerTakesTheLast): it reads each of
-  // its rows just before it draws that row.
+  // its rows just before it draws that row, until the helper, done with every other scan,
+  // asks for it (HandOverTheLast).
   Scan* drawn_with_ = nullptr;
   int last_scan_[2][MAX_COMPONENTS] = {};  // by kind (DC, AC) and component: 1 + its last scan
   struct Readers {
@@ -190,6 +193,11 @@ class ProgressiveStore {
     std::atomic<std::uint64_t> claimed{0};  // bit i: scan i is claimed by either reader
     std::atomic<bool> failed{false};  // a scan did not read cleanly
     std::atomic<bool> stopped{false};  // the draw was left: no more scans are read
+    // The helper, with nothing left to read, asks for the last scan the library's thread
+    // reads as it draws; that thread hands it over (one item) or closes the queue once it
+    // has read the scan to its end, or leaves the draw.
+    std::atomic<bool> wants_the_last{false};
+    RowQueue last_handed_over;
     ForkJoin helper;  // last: joined before the rest goes
   };
   std::unique_ptr<Readers> readers_;  // last: joined (Finish) before what it uses goes

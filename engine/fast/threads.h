@@ -21,15 +21,16 @@
 //    have published them until it publishes them itself. The library's thread, which reads
 //    progressive scans too once every header is read (all but the last, which it leaves to
 //    a running helper unless that one is still reading a scan the last comes after), keeps
-//    the same rule for the scans it claims. The forking thread
-//    reads the rest only after Join, or, through a RowQueue, the items the helper has
-//    published.
+//    the same rule for the scans it claims. A last scan it reads as it draws it hands over,
+//    as it stands, through a one-item RowQueue when the helper, done with the rest, asks
+//    for it, and touches it no more. The forking thread reads the rest only after Join,
+//    or, through a RowQueue, the items the helper has published.
 // 3. Crossing threads: a RowQueue (a mutex and two condition variables), the join, and a
 //    few atomics: the entropy index's failure mark, which either decoder of a split draw may
 //    raise when the engine's decoder meets data it does not take; the progressive readers'
-//    set of scans claimed, their failure mark and their stop mark; a queue's copies of its
-//    counts (rule 7). None of the atomics orders other data: what one thread hands another
-//    goes through a queue or the join.
+//    set of scans claimed, their failure mark, their stop mark and the helper's asking for
+//    the last scan; a queue's copies of its counts (rule 7). None of the atomics orders
+//    other data: what one thread hands another goes through a queue or the join.
 // 4. Stopping. A helper ends when its work is done, when the consumer of the queue it feeds
 //    stops that queue, when the producer of the queue it reads closes it, or when its
 //    forking thread sets a stop mark it reads. A reader of rows closes its queue on every
