@@ -242,7 +242,7 @@ bool EntropyIndex::Prepare(jpeg_decompress_struct& info) {
       info.comps_in_scan != info.num_components || info.blocks_in_MCU > D_MAX_BLOCKS_IN_MCU ||
       info.src == nullptr || info.src->bytes_in_buffer == 0 || info.MCUs_per_row == 0)
     return false;
-  tables_ = std::make_unique<HuffmanDecodeTable[]>(2 * NUM_HUFF_TBLS);
+  tables_ = std::make_unique_for_overwrite<HuffmanDecodeTable[]>(2 * NUM_HUFF_TBLS);
   for (int ci = 0; ci < info.comps_in_scan; ++ci) {
     const jpeg_component_info& comp = *info.cur_comp_info[ci];
     if (comp.dc_tbl_no < 0 || comp.dc_tbl_no >= NUM_HUFF_TBLS || comp.ac_tbl_no < 0 ||
@@ -261,7 +261,9 @@ bool EntropyIndex::Prepare(jpeg_decompress_struct& info) {
           ac ? info.ac_huff_tbl_ptrs[number] : info.dc_huff_tbl_ptrs[number];
       const int slot = (ac ? NUM_HUFF_TBLS : 0) + number;
       if (table == nullptr) return false;
-      if (!made[slot] && !tables_[slot].Make(*table, ac)) return false;
+      if (!made[slot] &&
+          !tables_[slot].Make(*table, ac ? TableUse::kPassing : TableUse::kSymbols))
+        return false;
       made[slot] = true;
       (ac ? ac_table_ : dc_table_)[b] = &tables_[slot];
     }

@@ -1,9 +1,7 @@
 #include "engine/fast/huffman_reader.h"
 
-bool HuffmanDecodeTable::Make(const JHUFF_TBL& table, bool ac) {
+bool HuffmanDecodeTable::Make(const JHUFF_TBL& table, TableUse use) {
   std::memset(look, 0, sizeof look);
-  std::memset(fast_ac, 0, sizeof fast_ac);
-  std::memset(skip_ac, 0, sizeof skip_ac);
   std::memcpy(symbols, table.huffval, sizeof symbols);
   int p = 0;
   std::int32_t code = 0;
@@ -22,7 +20,8 @@ bool HuffmanDecodeTable::Make(const JHUFF_TBL& table, bool ac) {
     code <<= 1;
   }
   max_code[17] = 0x7FFFFFFF;
-  if (ac) {
+  if (use != TableUse::kSymbols) {
+    std::memset(fast_ac, 0, sizeof fast_ac);
     for (int peek = 0; peek < 1 << kLookBits; ++peek) {
       if (look[peek] == 0) continue;
       const int length = look[peek] >> 8, run = (look[peek] >> 4) & 15,
@@ -36,6 +35,9 @@ bool HuffmanDecodeTable::Make(const JHUFF_TBL& table, bool ac) {
             static_cast<std::uint32_t>(run << 8 | (length + size)));
       }
     }
+  }
+  if (use == TableUse::kPassing) {
+    std::memset(skip_ac, 0, sizeof skip_ac);
     constexpr unsigned kMask = (1u << kSkipBits) - 1;
     for (unsigned window = 0; window <= kMask; ++window) {
       int used = 0, advanced = 0;

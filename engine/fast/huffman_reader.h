@@ -89,14 +89,19 @@ std::uint64_t BitOffset(const BitPosition& at, const std::uint8_t* base);
 const std::uint8_t* MarkerAt(std::uint64_t bit, const std::uint8_t* base,
                              const std::uint8_t* end);
 
+// What a Huffman table is made for: decoding symbols only (DC differences, a refinement
+// scan's codes), AC coefficients as well (fast_ac), or passing over AC data too (skip_ac).
+// Only the parts its use needs are made (a table is made for each progressive scan).
+enum class TableUse { kSymbols, kCoefficients, kPassing };
+
 // One Huffman table, ready for decoding.
 struct HuffmanDecodeTable {
   // By the next kLookBits bits, for codes no longer: length << 8 | symbol; else 0.
   std::uint16_t look[1 << kLookBits];
-  // AC only, where code and extra bits fit in kLookBits: value << 16 | run << 8 | bits
-  // used, with run kEndOfBlock for an end of block; else 0.
+  // From kCoefficients on, where code and extra bits fit in kLookBits: value << 16 | run << 8
+  // | bits used, with run kEndOfBlock for an end of block; else 0.
   std::int32_t fast_ac[1 << kLookBits];
-  // AC only, for passing over data: by the next kSkipBits bits, the run of whole
+  // For kPassing, for passing over data: by the next kSkipBits bits, the run of whole
   // coefficients (code and extra bits) they hold, stopping before a ZRL, after an end of
   // block or at the first one that does not fit: bits used | positions advanced << 4 |
   // ended by an end of block << 11; 0 when not even one fits.
@@ -105,8 +110,8 @@ struct HuffmanDecodeTable {
   int value_offset[18];
   std::uint8_t symbols[256];
 
-  // From the library's table; false for one that does not make a code.
-  bool Make(const JHUFF_TBL& table, bool ac);
+  // From the library's table, for `use`; false for one that does not make a code.
+  bool Make(const JHUFF_TBL& table, TableUse use);
 
   // The next symbol, or -1 for a code the table lacks. The store holds at least 16 bits.
   int Decode(Reader& r) const {

@@ -408,7 +408,8 @@ bool ProgressiveStore::TakeScan(jpeg_decompress_struct& info, Scan& scan) const 
   scan.mcus_per_row = info.MCUs_per_row;
   scan.imcu_rows = info.total_iMCU_rows;
   const bool codes = scan.kind != ScanKind::kDcRefine;  // else one bit a block
-  scan.tables = codes ? std::make_unique<HuffmanDecodeTable[]>(dc ? scan.comps : 1) : nullptr;
+  scan.tables =
+      codes ? std::make_unique_for_overwrite<HuffmanDecodeTable[]>(dc ? scan.comps : 1) : nullptr;
   for (int ci = 0; ci < scan.comps; ++ci) {
     const jpeg_component_info& comp = *info.cur_comp_info[ci];
     scan.component[ci] = comp.component_index;
@@ -420,7 +421,8 @@ bool ProgressiveStore::TakeScan(jpeg_decompress_struct& info, Scan& scan) const 
     const int number = dc ? comp.dc_tbl_no : comp.ac_tbl_no;
     const JHUFF_TBL* table = dc ? info.dc_huff_tbl_ptrs[number] : info.ac_huff_tbl_ptrs[number];
     HuffmanDecodeTable& made = scan.tables[dc ? ci : 0];
-    if (table == nullptr || !made.Make(*table, !dc)) return false;
+    const TableUse use = scan.kind == ScanKind::kAcFirst ? TableUse::kCoefficients : TableUse::kSymbols;
+    if (table == nullptr || !made.Make(*table, use)) return false;
     if (dc) scan.dc[ci] = &made;
     else scan.ac = &made;
   }
