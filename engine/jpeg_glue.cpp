@@ -5,6 +5,10 @@
 #include <cstring>
 #include <new>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include <jerror.h>
 
 #include "engine/errors.h"
@@ -117,21 +121,46 @@ Compressor::Compressor() {
   info.err = &err;
 }
 
+namespace {
+
+// Whether two FF bytes stand side by side anywhere in [from, end). Sixty-four bytes at a
+// time where the processor has the vectors for it: Huffman-coded data holds an FF every few
+// hundred bytes (each followed by 00), so stopping at every FF, as memchr does, took 2 ms
+// on a 15 MB photo, all of it before the decoding could start.
+bool HasFfPair(const std::uint8_t* from, const std::uint8_t* end) {
+#if defined(__SSE2__)
+  const auto pairs = [](const std::uint8_t* p) {  // each byte ANDed with the one after it
+    return _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)),
+                         _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 1)));
+  };
+  const __m128i ff = _mm_set1_epi8(static_cast<char>(0xFF));
+  for (; end - from >= 65; from += 64) {
+    const __m128i any = _mm_or_si128(
+        _mm_or_si128(_mm_cmpeq_epi8(pairs(from), ff), _mm_cmpeq_epi8(pairs(from + 16), ff)),
+        _mm_or_si128(_mm_cmpeq_epi8(pairs(from + 32), ff), _mm_cmpeq_epi8(pairs(from + 48), ff)));
+    if (_mm_movemask_epi8(any) != 0) return true;
+  }
+#endif
+  for (; end - from >= 2; ++from) {
+    if (from[0] == 0xFF && from[1] == 0xFF) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
 SourceFeed FeedFor(std::span<const std::uint8_t> bytes) {
   const std::uint8_t* const end = bytes.data() + bytes.size();
-  // The next FF at or after `from` that is followed by `second`, or nullptr.
-  const auto find = [end](const std::uint8_t* from, std::uint8_t second) -> const std::uint8_t* {
-    while (end - from >= 2) {
-      const auto* ff = static_cast<const std::uint8_t*>(std::memchr(from, 0xFF, end - from - 1));
-      if (ff == nullptr) return nullptr;
-      if (ff[1] == second) return ff;
-      from = ff + 1;
-    }
-    return nullptr;
-  };
-  const std::uint8_t* const scan = find(bytes.data(), 0xDA);
-  return scan != nullptr && find(scan + 2, 0xFF) != nullptr ? SourceFeed::kSteps
-                                                             : SourceFeed::kWhole;
+  // The first scan header: the first FF DA.
+  const std::uint8_t* scan = bytes.data();
+  while (end - scan >= 2) {
+    const auto* ff = static_cast<const std::uint8_t*>(std::memchr(scan, 0xFF, end - scan - 1));
+    if (ff == nullptr) return SourceFeed::kWhole;
+    if (ff[1] == 0xDA) break;
+    scan = ff + 1;
+  }
+  if (end - scan < 2) return SourceFeed::kWhole;
+  return HasFfPair(scan + 2, end) ? SourceFeed::kSteps : SourceFeed::kWhole;
 }
 
 void AttachSource(Decompressor& jpeg, std::span<const std::uint8_t> bytes, SourceFeed feed) {

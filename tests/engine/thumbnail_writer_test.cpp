@@ -6,6 +6,7 @@
 #include <fstream>
 #include <tuple>
 
+#include "engine/jpeg_glue.h"
 #include "engine/jpeg_image.h"
 #include "engine/size_rules.h"
 #include "tests/engine/test_support.h"
@@ -125,6 +126,26 @@ TEST_F(ThumbnailWriterTest, FillBytesInTheDataGiveWhatAFourKilobyteSourceGives) 
       }
     }
   }
+}
+
+// The scan for fill bytes: an FF FF pair anywhere after the first scan header, wherever it
+// falls against the scanner's 64-byte steps, and nowhere else.
+TEST(SourceFeedTest, FillBytesAreFoundAfterTheFirstScanHeaderOnly) {
+  std::vector<std::uint8_t> head = {0xFF, 0xD8, 0xFF, 0xFE, 0x00, 0x04, 0xFF, 0xFF};  // before
+  const std::size_t data = head.size() + 4;  // FF DA and a length that is not read
+  for (std::size_t size : {0, 1, 2, 63, 64, 65, 66, 129, 200}) {
+    std::vector<std::uint8_t> bytes = head;
+    bytes.insert(bytes.end(), {0xFF, 0xDA, 0x00, 0x08});
+    for (std::size_t i = 0; i < size; ++i) bytes.push_back(i % 3 == 1 ? 0xFF : 0x00);
+    bytes.insert(bytes.end(), {0x00, 0xFF});  // an FF as the last byte is no pair
+    EXPECT_EQ(FeedFor(bytes), SourceFeed::kWhole) << size;
+    for (std::size_t at = data; at + 1 < bytes.size(); ++at) {
+      std::vector<std::uint8_t> filled = bytes;
+      filled[at] = filled[at + 1] = 0xFF;
+      EXPECT_EQ(FeedFor(filled), SourceFeed::kSteps) << size << " " << at;
+    }
+  }
+  EXPECT_EQ(FeedFor(head), SourceFeed::kWhole);  // no scan header
 }
 
 TEST_F(ThumbnailWriterTest, RefusalLeavesAnExistingDestUntouched) {
