@@ -96,6 +96,9 @@ class EntropyIndex {
   bool Failed() const { return failed_.load(std::memory_order_relaxed); }
   void Fail() const { failed_.store(true, std::memory_order_relaxed); }
   std::size_t Mcus() const { return mcus_; }
+  // The bytes from the start of the entropy-coded data to the end of the bytes in hand (in a
+  // sequential file, the data and the end marker); once prepared.
+  std::size_t DataBytes() const { return static_cast<std::size_t>(data_end_ - base_); }
   // Where the data ends when an MCU reader stands at `end`: the marker after the data, or
   // null when made-up bits were used or a whole byte or more comes before the next marker.
   const std::uint8_t* MarkerAfter(const McuStart& end) const;

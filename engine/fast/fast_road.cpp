@@ -131,7 +131,9 @@ void StreamWith(Decompressor& jpeg, std::span<const std::uint8_t> bytes,
     if (skip && IndexPays(info, job, options)) {
       beside = split != nullptr && options.Threads &&
                index.StartSecondReader(
-                   SecondReaderShare(info, filtered ? &attempt.filter : nullptr), every_mcu);
+                   SecondReaderShare(info, filtered ? &attempt.filter : nullptr,
+                                     index.DataBytes()),
+                   every_mcu);
       indexed = !beside && index.Build(options.Threads, every_mcu);
     }
     if (index.Prepared()) {  // else the data failed the index: left to the library

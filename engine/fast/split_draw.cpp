@@ -14,11 +14,15 @@ namespace {
 constexpr double kRestOfDecode = 0.65;
 
 // What reading a picture's data in order and drawing costs beyond passing over it, for the
-// share of the luma blocks the picks keep, with passing over as 1. A rough figure: the two
-// large baseline dev photos gave 1.4 and 3 at 322 x 336. The drawing thread does not wait
-// for the second reader, so a share somewhat off costs little: 0.5, 1 and 1.5 here gave the
-// same times.
-constexpr double kInOrderDrawing = 1.0;
+// blocks the picks keep, with passing over the data as 1: decoding a kept block's
+// coefficients costs kDecodingOverPassing times passing over its bits, and transforming,
+// upsampling and colouring it as much as passing over kDrawnBlockInBytes bytes, so drawing
+// weighs more in a photo saved at a lower quality. Fitted to the two large baseline dev
+// photos at 322 x 336 (20 MP at 1.7 bits a pixel, 24 MP at 4.9), where the second reader
+// ended 2-3 ms before the decoder met it with the luma share alone: a share too large
+// leaves the second reader waiting, one too small makes it read more of what is read again.
+constexpr double kDecodingOverPassing = 1.1;
+constexpr double kDrawnBlockInBytes = 15;
 
 // A cut that leaves the calling thread more than this share of the rows saves too little to
 // pay for the helper.
@@ -81,12 +85,17 @@ int SplitRow(const jpeg_decompress_struct& info, const Job& job, const EngineOpt
   return std::clamp(static_cast<int>(share * imcu_rows + 0.5), 1, imcu_rows - 1) * lines;
 }
 
-double SecondReaderShare(const jpeg_decompress_struct& info, const BlockFilter* filter) {
+double SecondReaderShare(const jpeg_decompress_struct& info, const BlockFilter* filter,
+                         std::size_t data_bytes) {
   // Reading in order and drawing costs the decoder 1 + d for each 1 that passing over the
   // same data costs the second reader; it is where the second reader started, share s, when
   // that one ends, for s (1 + d) = 1 - s.
-  const double d =
-      kInOrderDrawing * (filter != nullptr ? LumaShareKept(info, *filter) : 1.0);
+  const jpeg_component_info& luma = info.comp_info[0];
+  const double blocks_a_byte = static_cast<double>(luma.width_in_blocks) *
+                               luma.height_in_blocks /
+                               static_cast<double>(std::max<std::size_t>(data_bytes, 1));
+  const double d = (filter != nullptr ? LumaShareKept(info, *filter) : 1.0) *
+                   (kDecodingOverPassing + kDrawnBlockInBytes * blocks_a_byte);
   return 1 / (2 + d);
 }
 

@@ -33,9 +33,11 @@ int SplitRow(const jpeg_decompress_struct& info, const Job& job, const EngineOpt
              bool indexed, const BlockFilter* filter);
 
 // Where an index's second reader starts beside a decoder that reads in order and draws as
-// it goes (EntropyIndex::StartSecondReader), as a share of the data: about where the decoder
-// is when the second reader reaches the end. `filter` is the block filter in place, if any.
-double SecondReaderShare(const jpeg_decompress_struct& info, const BlockFilter* filter);
+// it goes (EntropyIndex::StartSecondReader), as a share of the data, `data_bytes` long: about
+// where the decoder is when the second reader reaches the end. `filter` is the block filter
+// in place, if any.
+double SecondReaderShare(const jpeg_decompress_struct& info, const BlockFilter* filter,
+                         std::size_t data_bytes);
 
 // Once such an index is joined, with the calling thread at source row `from` (the first row
 // of an iMCU row): where the rows left are cut between it and a helper that starts at the
