@@ -28,19 +28,21 @@ std::uint64_t Band(int first, int last) {
   return upto & (~std::uint64_t{0} << first);
 }
 
-// Passes over `n` bits (up to 63) that only need reading.
-[[gnu::noinline]] void SkipManyBits(Reader& r, int n) {
+// Passes over `n` bits (up to 63) that only need reading. Takes the reader by value: a
+// reader whose address went to a call that is not inlined could no longer stay in registers.
+[[gnu::noinline]] BitPosition SkipManyBits(Reader r, int n) {
   while (n > 0) {
     if (r.at.count < 32) r.Fill();
     const int take = std::min(n, 32);
     r.Skip(take);
     n -= take;
   }
+  return r.at;
 }
 
 [[gnu::always_inline]] inline void SkipBits(Reader& r, int n) {
   if (n < r.at.count) r.Skip(n);
-  else SkipManyBits(r, n);
+  else r.at = SkipManyBits(r, n);
 }
 
 // A first-scan coefficient `value` at `al` bits up, with room for every later refinement:
@@ -674,7 +676,22 @@ bool ProgressiveStore::DecodeRow(Scan& scan, JDIMENSION imcu) {
 }
 
 template <ProgressiveStore::ScanKind kKind, bool kBits>
-bool ProgressiveStore::DecodeBlockRow(Scan& scan, Reader& r, Component& c, JDIMENSION row) {
+bool ProgressiveStore::DecodeBlockRow(Scan& scan, Reader& reader, Component& c,
+                                      JDIMENSION row) {
+  // The reader and the end-of-band run as locals, which stay in registers: through the
+  // references they were loaded and stored again at every code.
+  Reader r = reader;
+  unsigned eob_run = scan.eob_run;
+  const bool ok = DecodeBlocks<kKind, kBits>(scan, r, eob_run, c, row);
+  reader = r;
+  scan.eob_run = eob_run;
+  return ok;
+}
+
+template <ProgressiveStore::ScanKind kKind, bool kBits>
+[[gnu::always_inline]] inline bool ProgressiveStore::DecodeBlocks(Scan& scan, Reader& r,
+                                                                  unsigned& eob_run,
+                                                                  Component& c, JDIMENSION row) {
   const bool row_kept = c.row_slot[row] >= 0;
   std::uint64_t* nonzero = &c.nonzero[static_cast<std::size_t>(row) * c.width];
   const int al = scan.al, p1 = 1 << al;
@@ -696,9 +713,9 @@ bool ProgressiveStore::DecodeBlockRow(Scan& scan, Reader& r, Component& c, JDIME
       constexpr bool kFirst = kKind == ScanKind::kAcFirst;
       const auto decode = [&](auto store) {
         constexpr bool kStore = decltype(store)::value;
-        return kFirst ? AcFirst<kStore, kBits>(r, *scan.ac, scan.ss, scan.se, al, scan.eob_run,
-                                        nonzero[x], block)
-                      : AcRefine<kStore, kBits>(r, *scan.ac, band, p1, scan.eob_run, nonzero[x], block);
+        return kFirst ? AcFirst<kStore, kBits>(r, *scan.ac, scan.ss, scan.se, al, eob_run,
+                                               nonzero[x], block)
+                      : AcRefine<kStore, kBits>(r, *scan.ac, band, p1, eob_run, nonzero[x], block);
       };
       if (!(block != nullptr ? decode(std::true_type{}) : decode(std::false_type{}))) return false;
     }

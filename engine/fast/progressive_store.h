@@ -151,7 +151,9 @@ class ProgressiveStore {
   bool CallerTakesTheLast(std::uint64_t open, std::uint64_t claimed, std::size_t published);
   bool DecodeRow(Scan& scan, JDIMENSION imcu);
   template <ScanKind kKind, bool kBits = false>
-  bool DecodeBlockRow(Scan& scan, Reader& r, Component& c, JDIMENSION row);
+  bool DecodeBlockRow(Scan& scan, Reader& reader, Component& c, JDIMENSION row);
+  template <ScanKind kKind, bool kBits>
+  bool DecodeBlocks(Scan& scan, Reader& r, unsigned& eob_run, Component& c, JDIMENSION row);
   bool DecodeInterleavedRow(Scan& scan, Reader& r, JDIMENSION imcu);
   void StartHelper();
   void JoinHelper();
