@@ -14,10 +14,12 @@
 // helper thread (where the options allow one) decodes the scans published so far. Once the
 // library has every header, its thread decodes scans too, all but the last while a helper
 // runs (a large last scan is started as early as it can be: Choose; the calling thread takes
-// it where the helper is still reading a scan it comes after, and reads it as it draws), and
-// then draws each row as soon as every scan has read it. A scan that refines what an
-// earlier one of the same component read follows it row by row, so the two threads share
-// even the scans of one component.
+// it where the helper is still reading a scan it comes after, and reads it as it draws, and
+// leaves to the helper the scans the last comes after that are larger than it:
+// LeftToTheHelper), and then draws each row as soon as every scan has read it. The helper,
+// done with its scans, takes over the rest of a last scan the calling thread reads as it
+// draws. A scan that refines what an earlier one of the same component read follows it row
+// by row, so the two threads share even the scans of one component.
 //
 // Only clean data is decoded here. A bad code, a restart interval, data that runs into a
 // marker or leaves stray bytes before it, a coefficient that could overflow, more scans than
@@ -149,6 +151,8 @@ class ProgressiveStore {
   std::size_t Choose(Role role, std::uint64_t open, std::uint64_t claimed,
                      std::size_t published) const;
   bool CallerTakesTheLast(std::uint64_t open, std::uint64_t claimed, std::size_t published);
+  std::uint64_t LeftToTheHelper(std::uint64_t claimed, std::size_t published) const;
+  void TakeTheLastLate();
   bool DecodeRow(Scan& scan, JDIMENSION imcu);
   template <ScanKind kKind, bool kBits = false>
   bool DecodeBlockRow(Scan& scan, Reader& reader, Component& c, JDIMENSION row);
@@ -158,6 +162,7 @@ class ProgressiveStore {
   void StartHelper();
   void JoinHelper();
   bool RowRead(JDIMENSION imcu);
+  void ReadTheLastAsItDraws(JDIMENSION imcu);
   void HandOverTheLast(bool give);
   void TakeOverTheLast(std::uint64_t mine);
   bool ReadUpTo(Scan& scan, JDIMENSION until);
@@ -189,6 +194,7 @@ class ProgressiveStore {
   // its rows just before it draws that row, until the helper, done with every other scan,
   // asks for it (HandOverTheLast).
   Scan* drawn_with_ = nullptr;
+  bool last_settled_ = false;  // the last scan is claimed, by either thread
   int last_scan_[2][MAX_COMPONENTS] = {};  // by kind (DC, AC) and component: 1 + its last scan
   struct Readers {
     RowQueue published;  // the scans published; closed by Finish
