@@ -261,9 +261,11 @@ TEST_F(StreamedDrawTest, EverySamplingLayoutGivesThePlainThumbnailAndSkipsOnlyWh
 
 // Progressive scripts other than cjpeg's own: DC scans one component at a time, refined by
 // one scan of two, luma bands refined between other components' scans, the largest scan
-// last or not. Scans that build on each other are read side by side by two threads; with
-// one or two, the engine's decoder reads them all, and a scan that does not end at its
-// marker is noticed even when every row of the picture has been drawn.
+// last or not, or a small last scan after a larger one it builds on (which the calling
+// thread leaves to the helper, and then claims the last as it draws). Scans that build on
+// each other are read side by side by two threads; with one or two, the engine's decoder
+// reads them all, and a scan that does not end at its marker is noticed even when every row
+// of the picture has been drawn.
 TEST_F(StreamedDrawTest, ProgressiveScriptsInAnyOrderGiveThePlainThumbnail) {
   RunTool("djpeg -scale 1/2 -outfile " + (dir / "full.ppm") + " " +
           TestData("exif-Landscape_3.jpg"));
@@ -274,7 +276,8 @@ TEST_F(StreamedDrawTest, ProgressiveScriptsInAnyOrderGiveThePlainThumbnail) {
   for (const auto& [script, sample] :
        {std::pair{start + "2: 1-63, 0, 0; 0: 1-63, 1, 0;", "2x2,1x1,1x1"},
         std::pair{start + "2: 1-63, 0, 0; 0: 1-63, 1, 0;", "1x1,1x1,1x1"},
-        std::pair{start + "0: 1-63, 1, 0; 2: 1-63, 0, 0;", "2x2,1x1,1x1"}}) {
+        std::pair{start + "0: 1-63, 1, 0; 2: 1-63, 0, 0;", "2x2,1x1,1x1"},
+        std::pair{start + "2: 1-63, 0, 0; 0: 6-63, 1, 0; 0: 1-5, 1, 0;", "2x2,1x1,1x1"}}) {
     WriteBytes(dir / "script.txt", std::vector<std::uint8_t>(script.begin(), script.end()));
     const std::string file = dir / "script.jpg";
     RunTool(std::string("cjpeg -quality 85 -sample ") + sample + " -scans " +
@@ -284,10 +287,12 @@ TEST_F(StreamedDrawTest, ProgressiveScriptsInAnyOrderGiveThePlainThumbnail) {
       EngineOptions options = Fast();
       options.Threads = helper;
       ExpectSameThumbnails(file, kLayoutSweep, dir, options);
-      DrawReport report;
-      Streamed(file, dir / "tb.jpg", kSmallBox.params, options, report);
-      EXPECT_EQ(report.Decoder, EntropyDecoder::kEngineProgressive);
-      EXPECT_FALSE(report.Redrawn);
+      for (const Sizing& sizing : {kSmallBox, kHalf}) {  // the last scan read early or late
+        DrawReport report;
+        Streamed(file, dir / "tb.jpg", sizing.params, options, report);
+        EXPECT_EQ(report.Decoder, EntropyDecoder::kEngineProgressive);
+        EXPECT_FALSE(report.Redrawn) << sizing.name;
+      }
       // Stray bytes between the last scan's data and the end marker: every row reads, but
       // the scan did not end where it must, so the library draws it again (and warns).
       std::vector<std::uint8_t> stray = ReadBytes(file);
