@@ -424,7 +424,8 @@ bool ProgressiveStore::TakeScan(jpeg_decompress_struct& info, Scan& scan) const 
     const int number = dc ? comp.dc_tbl_no : comp.ac_tbl_no;
     const JHUFF_TBL* table = dc ? info.dc_huff_tbl_ptrs[number] : info.ac_huff_tbl_ptrs[number];
     HuffmanDecodeTable& made = scan.tables[dc ? ci : 0];
-    const TableUse use = scan.kind == ScanKind::kAcFirst ? TableUse::kCoefficients : TableUse::kSymbols;
+    const TableUse use =
+        scan.kind == ScanKind::kAcFirst ? TableUse::kCoefficients : TableUse::kSymbols;
     if (table == nullptr || !made.Make(*table, use)) return false;
     if (dc) scan.dc[ci] = &made;
     else scan.ac = &made;
