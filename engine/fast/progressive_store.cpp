@@ -234,7 +234,6 @@ void ProgressiveStore::Arrange(jpeg_decompress_struct& info, const Job& job, boo
   jobs_.reset();
   job_count_ = 0;
   drawn_with_ = nullptr;
-  last_settled_ = false;
   std::fill(&last_scan_[0][0], &last_scan_[0][0] + 2 * MAX_COMPONENTS, 0);
   use_helper_ = helper;
   if (!info.progressive_mode || info.arith_code || info.buffered_image || info.raw_data_out ||
@@ -539,7 +538,6 @@ bool ProgressiveStore::CallerTakesTheLast(std::uint64_t open, std::uint64_t clai
                                           std::size_t published) {
   const std::size_t last = published - 1;
   if (small_draw_ || open != Bit(last)) return false;
-  const auto bytes = [this](std::size_t i) { return jobs_[i].marker - jobs_[i].base; };
   for (std::uint64_t before = jobs_[last].after_mask & claimed; before != 0;
        before &= before - 1) {
     const std::size_t i = Lowest(before);
@@ -547,7 +545,7 @@ bool ProgressiveStore::CallerTakesTheLast(std::uint64_t open, std::uint64_t clai
     jobs_[i].rows_read.Published(read);
     // Claimed and not read, while the calling thread reads nothing: the helper's. A last
     // scan larger than it is still the helper's: drawing beside it would take longer.
-    if (!read) return bytes(last) < bytes(i);
+    if (!read) return ScanBytes(last) < ScanBytes(i);
   }
   return false;
 }
@@ -564,11 +562,10 @@ std::uint64_t ProgressiveStore::LeftToTheHelper(std::uint64_t claimed,
                                                 std::size_t published) const {
   const std::size_t last = published - 1;
   if (small_draw_ || (claimed & Bit(last)) != 0) return 0;
-  const auto bytes = [this](std::size_t i) { return jobs_[i].marker - jobs_[i].base; };
   std::uint64_t left = 0;
   for (std::uint64_t before = jobs_[last].after_mask; before != 0; before &= before - 1) {
     const std::size_t i = Lowest(before);
-    if (bytes(i) > bytes(last)) left |= Bit(i);
+    if (ScanBytes(i) > ScanBytes(last)) left |= Bit(i);
   }
   return left;
 }
@@ -585,12 +582,9 @@ std::uint64_t ProgressiveStore::LeftToTheHelper(std::uint64_t claimed,
 std::size_t ProgressiveStore::Choose(Role role, std::uint64_t open, std::uint64_t claimed,
                                      std::size_t published) const {
   const std::size_t last = published - 1;
-  const auto bytes = [this](std::size_t i) {
-    return static_cast<std::size_t>(jobs_[i].marker - jobs_[i].base);
-  };
   if (!small_draw_) return Lowest(open);
   for (std::size_t i = 0; i < last; ++i) {
-    if (bytes(i) >= bytes(last)) return Lowest(open);
+    if (ScanBytes(i) >= ScanBytes(last)) return Lowest(open);
   }
   std::uint64_t ready = 0;  // never empty: the lowest open scan comes after claimed ones only
   for (std::uint64_t left = open; left != 0; left &= left - 1) {
@@ -607,7 +601,7 @@ std::size_t ProgressiveStore::Choose(Role role, std::uint64_t open, std::uint64_
   }
   std::size_t chain[kMostScans] = {};  // the longest chain from each scan on
   for (std::size_t j = published; j-- > 0;) {
-    chain[j] += bytes(j);
+    chain[j] += ScanBytes(j);
     for (std::uint64_t before = jobs_[j].after_mask; before != 0; before &= before - 1)
       chain[Lowest(before)] = std::max(chain[Lowest(before)], chain[j]);
   }
@@ -845,7 +839,7 @@ bool ProgressiveStore::RowRead(JDIMENSION imcu) {
 // it can (TakeTheLastLate), and where it reads that scan, reads it up to the row, or hands
 // it to the helper that asks for it.
 void ProgressiveStore::ReadTheLastAsItDraws(JDIMENSION imcu) {
-  if (!last_settled_ && drawn_with_ == nullptr) TakeTheLastLate();
+  if (drawn_with_ == nullptr) TakeTheLastLate();
   Scan* const last = drawn_with_;
   if (last == nullptr || !last->ok || last->next_row >= last->imcu_rows) return;
   if (readers_->wants_the_last.load(std::memory_order_relaxed)) {
@@ -861,25 +855,20 @@ void ProgressiveStore::ReadTheLastAsItDraws(JDIMENSION imcu) {
 // that is once the helper reads such a scan. Either thread may claim it first; whoever does
 // reads it (the helper claims it only once done with the scan before it, by which time the
 // calling thread, drawing row by row behind that scan, has claimed it in all but odd cases).
+// The calling thread draws only once every scan is published (by itself), so job_count_ is
+// the number of scans.
 void ProgressiveStore::TakeTheLastLate() {
   Readers& readers = *readers_;
-  bool closed = false;
-  const std::size_t published = readers.published.Published(closed);
-  if (!closed || published == 0) return;
-  const std::size_t last = published - 1;
+  if (job_count_ == 0 || !readers.helper.Forked()) return;
+  const std::size_t last = job_count_ - 1;
   std::uint64_t claimed = readers.claimed.load(std::memory_order_relaxed);
-  if ((claimed & Bit(last)) != 0) {
-    last_settled_ = true;
-    return;
-  }
-  if (!readers.helper.Forked()) return;
-  const std::uint64_t all = published == 64 ? ~std::uint64_t{0} : Bit(published) - 1;
-  if (!CallerTakesTheLast(all & ~claimed, claimed, published)) return;
-  if (!readers.claimed.compare_exchange_strong(claimed, claimed | Bit(last),
-                                               std::memory_order_relaxed))
-    return;  // claimed changed: looked at again before the next row
-  drawn_with_ = &jobs_[last];
-  last_settled_ = true;
+  if ((claimed & Bit(last)) != 0) return;  // settled
+  const std::uint64_t all = job_count_ == 64 ? ~std::uint64_t{0} : Bit(job_count_) - 1;
+  if (!CallerTakesTheLast(all & ~claimed, claimed, job_count_)) return;
+  if (readers.claimed.compare_exchange_strong(claimed, claimed | Bit(last),
+                                              std::memory_order_relaxed))
+    drawn_with_ = &jobs_[last];
+  // else claimed changed: looked at again before the next row
 }
 
 // The library's thread, reading the last scan as it draws: with `give`, hands the scan as it

@@ -152,6 +152,10 @@ class ProgressiveStore {
                      std::size_t published) const;
   bool CallerTakesTheLast(std::uint64_t open, std::uint64_t claimed, std::size_t published);
   std::uint64_t LeftToTheHelper(std::uint64_t claimed, std::size_t published) const;
+  // The bytes of scan i's data.
+  std::size_t ScanBytes(std::size_t i) const {
+    return static_cast<std::size_t>(jobs_[i].marker - jobs_[i].base);
+  }
   void TakeTheLastLate();
   bool DecodeRow(Scan& scan, JDIMENSION imcu);
   template <ScanKind kKind, bool kBits = false>
@@ -194,7 +198,6 @@ class ProgressiveStore {
   // its rows just before it draws that row, until the helper, done with every other scan,
   // asks for it (HandOverTheLast).
   Scan* drawn_with_ = nullptr;
-  bool last_settled_ = false;  // the last scan is claimed, by either thread
   int last_scan_[2][MAX_COMPONENTS] = {};  // by kind (DC, AC) and component: 1 + its last scan
   struct Readers {
     RowQueue published;  // the scans published; closed by Finish
