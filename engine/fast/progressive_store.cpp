@@ -5,6 +5,10 @@
 #include <cstring>
 #include <new>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "engine/fast/bit_select.h"
 // block_filter.h brings jpegint.h (which has no include guard): struct
 // jpeg_d_coef_controller, which the store stands in for.
@@ -60,6 +64,48 @@ unsigned Take(Reader& r, int n) {
   return bits;
 }
 
+// A kept block's values are few, and a new one mostly goes at or near the end of them, so
+// they are moved here in place rather than through memmove and memcpy, whose calls took
+// longer than the moving: the 8 MP dev photo's preview at 322 x 336 makes room for a value
+// 350,000 times and gives a block more room 190,000 times.
+
+// values[1..n] = values[0..n-1].
+[[gnu::always_inline]] inline void MoveUpOne(JCOEF* values, int n) {
+#if defined(__SSE2__)
+  for (; n >= 8; n -= 8) {  // from the top, each 8 loaded before they are stored
+    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(values + n - 8));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(values + n - 7), x);
+  }
+#endif
+  for (; n >= 4; n -= 4) {
+    std::uint64_t x;
+    std::memcpy(&x, values + n - 4, sizeof x);
+    std::memcpy(values + n - 3, &x, sizeof x);
+  }
+  switch (n) {  // no loop: the compiler would make it a call to memmove again
+    case 3: values[3] = values[2]; [[fallthrough]];
+    case 2: values[2] = values[1]; [[fallthrough]];
+    case 1: values[1] = values[0]; break;
+    default: break;
+  }
+}
+
+// to[0..n-1] = from[0..n-1], for n a multiple of 4; the two do not overlap.
+[[gnu::always_inline]] inline void CopyValues(JCOEF* to, const JCOEF* from, int n) {
+  int k = 0;
+#if defined(__SSE2__)
+  for (; k + 8 <= n; k += 8) {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(to + k),
+                     _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + k)));
+  }
+#endif
+  for (; k < n; k += 4) {
+    std::uint64_t x;
+    std::memcpy(&x, from + k, sizeof x);
+    std::memcpy(to + k, &x, sizeof x);
+  }
+}
+
 // The pool is handed out to each scan (to the one thread that reads it) a chunk at a time,
 // so that the threads seldom meet on its count.
 constexpr std::size_t kPoolChunk = 16384;  // values
@@ -83,7 +129,7 @@ struct KeptBlock {
     }
     const std::size_t start = chunk[0];
     chunk[0] += room_now;
-    if (*room != 0) std::memcpy(pool->data + start, Values(), sizeof(JCOEF) * *room);
+    CopyValues(pool->data + start, Values(), *room);
     *at = static_cast<std::uint32_t>(start);
     *room = static_cast<std::uint8_t>(room_now);
     return true;
@@ -97,8 +143,7 @@ struct KeptBlock {
     const int after = Ones<kBits>(nonzero & ~(bit - 1));  // the values to move up
     if (!Hold(i + after + 1)) return nullptr;
     JCOEF* values = Values();
-    if (after > 0)
-      std::memmove(values + i + 1, values + i, sizeof(JCOEF) * static_cast<std::size_t>(after));
+    MoveUpOne(values + i, after);
     return values + i;
   }
 };
@@ -122,7 +167,23 @@ template <bool kBits>
     std::uint32_t bits = r.Peek(take) << (32 - take);  // the first on top
     r.Skip(take);
     n -= take;
-    for (int i = 0; i < take; ++i, bits <<= 1, ++c) {  // without branches: bits are random
+    int i = 0;
+#if defined(__SSE2__)
+    // Eight at a time: lane j takes bit 7 - j of the top byte.
+    const __m128i one_bit = _mm_setr_epi16(128, 64, 32, 16, 8, 4, 2, 1);
+    const __m128i bit = _mm_set1_epi16(static_cast<std::int16_t>(p1));
+    for (; i + 8 <= take; i += 8, bits <<= 8, c += 8) {
+      __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(c));
+      const __m128i set = _mm_set1_epi16(static_cast<std::int16_t>(bits >> 24));
+      const __m128i given = _mm_cmpeq_epi16(_mm_and_si128(set, one_bit), one_bit);
+      const __m128i unset = _mm_cmpeq_epi16(_mm_and_si128(v, bit), _mm_setzero_si128());
+      const __m128i sign = _mm_srai_epi16(v, 15);
+      const __m128i away = _mm_sub_epi16(_mm_xor_si128(bit, sign), sign);  // p1 or -p1
+      v = _mm_add_epi16(v, _mm_and_si128(away, _mm_and_si128(given, unset)));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(c), v);
+    }
+#endif
+    for (; i < take; ++i, bits <<= 1, ++c) {  // without branches: bits are random
       const int apply = static_cast<int>(bits >> 31) & static_cast<int>((*c & p1) == 0);
       *c = static_cast<JCOEF>(*c + apply * ((*c >> 15) | 1) * p1);  // away from zero
     }
