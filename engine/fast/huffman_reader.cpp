@@ -64,10 +64,20 @@ bool HuffmanDecodeTable::Make(const JHUFF_TBL& table, TableUse use) {
 // byte).
 std::uint64_t BitOffset(const BitPosition& at, const std::uint8_t* base) {
   const int left = at.count - at.made_up;
+  const int whole = (left + 7) >> 3;  // at most 8; none once made-up bits were used
   const std::uint8_t* p = at.next;
-  for (int whole = (left + 7) >> 3; whole > 0; --whole)
+  const unsigned part = static_cast<unsigned>((8 - (left & 7)) & 7);
+  // Where no FF lies among the bytes the walk back below looks at (the whole bytes and the
+  // one before them, as it is for all but about one mark in thirty), each byte is one.
+  if (whole > 0 && p - base >= 9) {
+    std::uint64_t last;
+    std::memcpy(&last, p - 8, sizeof last);
+    if (!HasFfByte(last) && (whole < 8 || p[-9] != 0xFF))
+      return static_cast<std::uint64_t>(p - whole - base) * 8 + part;
+  }
+  for (int n = whole; n > 0; --n)
     p -= p - base >= 2 && p[-1] == 0 && p[-2] == 0xFF ? 2 : 1;
-  return static_cast<std::uint64_t>(p - base) * 8 + static_cast<unsigned>((8 - (left & 7)) & 7);
+  return static_cast<std::uint64_t>(p - base) * 8 + part;
 }
 
 const std::uint8_t* MarkerAt(std::uint64_t bit, const std::uint8_t* base,
