@@ -14,10 +14,12 @@
 #include <utility>
 
 #include "engine/display_depth.h"
+#include "engine/file_read.h"
 #include "engine/jpeg_codec.h"
 #include "engine/memory_budget.h"
 #if TESSARINE_FAST
 #include "engine/fast/fast_road.h"
+#include "engine/fast/file_parts.h"
 #endif
 
 namespace {
@@ -92,13 +94,14 @@ void JpegImage::LoadFile(const std::string& path) {
   decoded_.reset();
   failed_draw_.reset();
   ByteStore bytes = Buffer(static_cast<std::size_t>(status.st_size));
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = ::read(file.Get(), bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) throw FileError("Stream read error");
-    done += static_cast<std::size_t>(n);
-  }
+#if TESSARINE_FAST
+  const bool read = options_.Road == EngineRoad::kFast
+                        ? ReadFileInParts(file.Get(), bytes, options_)
+                        : ReadFileAt(file.Get(), bytes.data(), bytes.size(), 0);
+#else
+  const bool read = ReadFileAt(file.Get(), bytes.data(), bytes.size(), 0);
+#endif
+  if (!read) throw FileError("Stream read error");
   TakeBytes(std::move(bytes));
 }
 

@@ -1,8 +1,9 @@
 #pragma once
 // The fast road's threads: one fork-join helper and one bounded queue, and the rules every
-// thread of the fast road keeps. The grey dither pipe (dither_pipe.h), the split draw
-// (split_draw.h), the entropy index's second reader (entropy_index.h) and the progressive
-// decoder's helper (progressive_store.h) use nothing else.
+// thread of the fast road keeps. The reading of a file in two parts (file_parts.h), the grey
+// dither pipe (dither_pipe.h), the split draw (split_draw.h), the entropy index's second
+// reader (entropy_index.h) and the progressive decoder's helper (progressive_store.h) use
+// nothing else.
 //
 // The rules
 // 1. Inputs by value. A helper gets what it reads when it is forked, copied into its task:
@@ -12,19 +13,20 @@
 //    through a RowQueue: the progressive decoder's scans, each written whole before it is
 //    published, and the rows of each scan read so far.
 // 2. One writer for everything. While a helper runs, it alone writes its own library object
-//    (with its own error manager and jump), its own counts and block filter, and the part of
-//    the output handed to it: the destination rows at and below the cut (split draw); every
-//    destination row and the dither's error row (dither worker: the decoding thread leaves
-//    them alone until the pipe is finished); the marks of the second entropy reader; a
-//    progressive scan the helper has claimed, and the rows of the stores that scan fills
-//    (its components' DC or AC coefficients, by its kind) from when the scans before it
-//    have published them until it publishes them itself. The library's thread, which reads
-//    progressive scans too once every header is read (all but the last, which it leaves to
-//    a running helper unless that one is still reading a scan the last comes after), keeps
-//    the same rule for the scans it claims. A last scan it reads as it draws it hands over,
-//    as it stands, through a one-item RowQueue when the helper, done with the rest, asks
-//    for it, and touches it no more. The forking thread reads the rest only after Join,
-//    or, through a RowQueue, the items the helper has published.
+//    (with its own error manager and jump), its own counts and block filter, and the part
+//    of the output handed to it: the second part of a file's bytes (file parts); the
+//    destination rows at and below the cut (split draw); every destination row and the
+//    dither's error row (dither worker: the decoding thread leaves them alone until the
+//    pipe is finished); the marks of the second entropy reader; a progressive scan the
+//    helper has claimed, and the rows of the stores that scan fills (its components' DC or
+//    AC coefficients, by its kind) from when the scans before it have published them until
+//    it publishes them itself. The library's thread, which reads progressive scans too once
+//    every header is read (all but the last, which it leaves to a running helper unless
+//    that one is still reading a scan the last comes after), keeps the same rule for the
+//    scans it claims. A last scan it reads as it draws it hands over, as it stands, through
+//    a one-item RowQueue when the helper, done with the rest, asks for it, and touches it
+//    no more. The forking thread reads the rest only after Join, or, through a RowQueue,
+//    the items the helper has published.
 // 3. Crossing threads: a RowQueue (a mutex and two condition variables), the join, and a
 //    few atomics: the entropy index's failure mark, which either decoder of a split draw may
 //    raise when the engine's decoder meets data it does not take; the progressive readers'
