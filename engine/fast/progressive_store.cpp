@@ -288,7 +288,6 @@ void ProgressiveStore::Arrange(jpeg_decompress_struct& info, const Job& job, boo
   in_place_ = failed_ = false;
   components_.clear();
   arena_ = ZeroedArray<std::uint64_t>();
-  pool_store_ = ZeroedArray<JCOEF>();
   pool_.data = nullptr;
   pool_.size = 0;
   pool_.used.store(0, std::memory_order_relaxed);
@@ -409,11 +408,18 @@ bool ProgressiveStore::TakeOver(jpeg_decompress_struct& info) {
     const Component& luma = components_.front();
     small_draw_ = static_cast<double>(luma.kept_rows) * luma.kept_cols <=
                   kMostKeptForAnEarlyLastScan * luma.width * luma.height;
-    // The flags and each kept block's DC coefficient and place in the pool in one store, so
-    // that they come in as few pages as can be (a kept block takes 7 bytes there). The pool
-    // is made large enough for every kept block growing to 64 values one doubling at a time;
-    // only what is handed out is ever touched.
-    arena_ = ZeroedArray<std::uint64_t>(flags + kept_blocks + components_.size());
+    // The flags, each kept block's DC coefficient and place in the pool, and then the pool,
+    // in one store, so that they come in as few pages as can be (a kept block takes 7 bytes
+    // before the pool): the page where the blocks end is the pool's first, not a page of
+    // its own. The pool is made large enough for every kept block growing to 64 values one
+    // doubling at a time, with what each scan leaves unused at the end of a chunk (at most
+    // 64 of its kPoolChunk values, and its last chunk); only what is handed out is ever
+    // touched.
+    const std::size_t arena_words = flags + kept_blocks + components_.size();
+    constexpr std::size_t kMostHeld = 4 + 8 + 16 + 32 + 64;
+    const std::size_t pool_size = kept_blocks * (kMostHeld + 4) + (kMostScans + 1) * kPoolChunk;
+    if (pool_size >= std::uint64_t{1} << 32) throw std::bad_alloc();
+    arena_ = ZeroedArray<std::uint64_t>(arena_words + (pool_size + 3) / 4);
     std::uint64_t* next = &arena_[0];
     for (Component& c : components_) {
       c.nonzero = next;
@@ -426,19 +432,12 @@ bool ProgressiveStore::TakeOver(jpeg_decompress_struct& info) {
       c.room = reinterpret_cast<std::uint8_t*>(c.at + kept);
       next += kept + 1;
     }
-    // With what each scan leaves unused at the end of a chunk: at most 64 of its
-    // kPoolChunk values, and its last chunk.
-    constexpr std::size_t kMostHeld = 4 + 8 + 16 + 32 + 64;
-    const std::size_t pool_size = kept_blocks * (kMostHeld + 4) + (kMostScans + 1) * kPoolChunk;
-    if (pool_size >= std::uint64_t{1} << 32) throw std::bad_alloc();
-    pool_store_ = ZeroedArray<JCOEF>(pool_size);
-    pool_.data = &pool_store_[0];
-    pool_.size = pool_store_.size();
+    pool_.data = reinterpret_cast<JCOEF*>(&arena_[arena_words]);
+    pool_.size = pool_size;
     readers_ = std::make_unique<Readers>();
   } catch (const std::bad_alloc&) {
     components_.clear();
     arena_ = ZeroedArray<std::uint64_t>();
-    pool_store_ = ZeroedArray<JCOEF>();
     readers_.reset();
     return false;
   }

@@ -177,9 +177,9 @@ class ProgressiveStore {
   bool in_place_ = false;
   bool failed_ = false;  // the library's thread's: the readers' failure joins it at Finish
   std::vector<Component> components_;
-  ZeroedArray<std::uint64_t> arena_;  // every component's nonzero flags, then its kept blocks
+  // Every component's nonzero flags, then its kept blocks, then the pool's values.
+  ZeroedArray<std::uint64_t> arena_;
   ValuePool pool_;
-  ZeroedArray<JCOEF> pool_store_;
 
   // The scans and their readers (threads.h). The library's thread writes scan i whole and
   // publishes it; from then on only the reader that claims it (the helper, or the library's
