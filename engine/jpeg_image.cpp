@@ -43,10 +43,14 @@ std::string SystemText(int error) {
   return std::strerror(error);
 }
 
-ByteStore Buffer(std::size_t size) {
+// With `whole_pages`, in room of WholeHugePages(size).
+ByteStore Buffer(std::size_t size, bool whole_pages = false) {
   CheckMemoryFits(size);
   try {
-    return ByteStore(size);
+    ByteStore bytes;
+    if (whole_pages) bytes.reserve(WholeHugePages(size));
+    bytes.resize(size);
+    return bytes;
   } catch (const std::bad_alloc&) {
     throw OutOfMemoryError();
   } catch (const std::length_error&) {
@@ -93,10 +97,10 @@ void JpegImage::LoadFile(const std::string& path) {
   encoded_ = std::make_shared<EncodedJpeg>();
   decoded_.reset();
   failed_draw_.reset();
-  ByteStore bytes = Buffer(static_cast<std::size_t>(status.st_size));
+  const bool fast = options_.Road == EngineRoad::kFast;
+  ByteStore bytes = Buffer(static_cast<std::size_t>(status.st_size), fast);
 #if TESSARINE_FAST
-  const bool read = options_.Road == EngineRoad::kFast
-                        ? ReadFileInParts(file.Get(), bytes, options_)
+  const bool read = fast ? ReadFileInParts(file.Get(), bytes, options_)
                         : ReadFileAt(file.Get(), bytes.data(), bytes.size(), 0);
 #else
   const bool read = ReadFileAt(file.Get(), bytes.data(), bytes.size(), 0);

@@ -8,7 +8,7 @@
 
 namespace {
 
-constexpr std::size_t kHugePage = std::size_t{2} << 20;
+constexpr std::size_t kHugePage = kHugePageBytes;
 constexpr std::size_t kPage = 4096;
 
 std::atomic<std::size_t> stores_made{0};
@@ -19,6 +19,11 @@ std::size_t RoundUp(std::size_t n, std::size_t to) {
 }
 
 }  // namespace
+
+std::size_t WholeHugePages(std::size_t size) {
+  if (size < kHugePage || size > static_cast<std::size_t>(-1) - kHugePage) return size;
+  return RoundUp(size, kHugePage);
+}
 
 void* AllocateLarge(std::size_t size) {
   if (size < kHugePage) return std::malloc(size == 0 ? 1 : size);

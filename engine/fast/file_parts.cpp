@@ -2,6 +2,7 @@
 
 #include "engine/fast/threads.h"
 #include "engine/file_read.h"
+#include "engine/large_pages.h"
 
 namespace {
 
@@ -9,13 +10,12 @@ namespace {
 constexpr std::size_t kLeastBytesInParts = std::size_t{1} << 20;
 // Where the store is made of huge pages (large_pages.h), the parts meet at a huge page's edge,
 // so that the threads do not both wait for the one page the system clears.
-constexpr std::size_t kHugePage = std::size_t{2} << 20;
 constexpr std::size_t kPage = 4096;
 
 // Where the second part starts: near the middle, at a huge page's edge where one lies near.
 std::size_t SecondPart(std::size_t size) {
   const std::size_t half = size / 2;
-  const std::size_t step = size >= 2 * kHugePage ? kHugePage : kPage;
+  const std::size_t step = size >= 2 * kHugePageBytes ? kHugePageBytes : kPage;
   const std::size_t cut = (half + step / 2) / step * step;
   return cut > 0 && cut < size ? cut : half;
 }
