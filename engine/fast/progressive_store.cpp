@@ -159,6 +159,9 @@ template <bool kBits>
     SkipBits(r, Ones<kBits>(positions));
     return;
   }
+  // Most runs pass no nonzero coefficient: then the block's values, which lie far apart in
+  // the pool, are not looked up at all.
+  if (positions == 0) return;
   // The places are every nonzero one in a run of places, so their values lie side by side.
   JCOEF* c = block->Values() + Ones<kBits>(nonzero & ((positions & (~positions + 1)) - 1));
   for (int n = Ones<kBits>(positions); n > 0;) {  // up to 32 bits at a time
