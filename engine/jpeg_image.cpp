@@ -43,12 +43,18 @@ std::string SystemText(int error) {
   return std::strerror(error);
 }
 
-// With `whole_pages`, in room of WholeHugePages(size).
+// With `whole_pages`, in room of WholeHugePages(size) where the system has it: a store that
+// fits only without the rest of its last huge page is made as before.
 ByteStore Buffer(std::size_t size, bool whole_pages = false) {
   CheckMemoryFits(size);
   try {
     ByteStore bytes;
-    if (whole_pages) bytes.reserve(WholeHugePages(size));
+    if (whole_pages) {
+      try {
+        bytes.reserve(WholeHugePages(size));
+      } catch (const std::bad_alloc&) {
+      }
+    }
     bytes.resize(size);
     return bytes;
   } catch (const std::bad_alloc&) {
