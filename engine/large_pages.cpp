@@ -8,7 +8,6 @@
 
 namespace {
 
-constexpr std::size_t kHugePage = kHugePageBytes;
 constexpr std::size_t kPage = 4096;
 
 std::atomic<std::size_t> stores_made{0};
@@ -21,23 +20,23 @@ std::size_t RoundUp(std::size_t n, std::size_t to) {
 }  // namespace
 
 std::size_t WholeHugePages(std::size_t size) {
-  if (size < kHugePage || size > static_cast<std::size_t>(-1) - kHugePage) return size;
-  return RoundUp(size, kHugePage);
+  if (size < kHugePageBytes || size > static_cast<std::size_t>(-1) - kHugePageBytes) return size;
+  return RoundUp(size, kHugePageBytes);
 }
 
 void* AllocateLarge(std::size_t size) {
-  if (size < kHugePage) return std::malloc(size == 0 ? 1 : size);
-  if (size > static_cast<std::size_t>(-1) - 2 * kHugePage) return nullptr;
+  if (size < kHugePageBytes) return std::malloc(size == 0 ? 1 : size);
+  if (size > static_cast<std::size_t>(-1) - 2 * kHugePageBytes) return nullptr;
   // Mapped one huge page longer than asked, so that the store can start on a huge-page
   // boundary; the ends left over go back at once.
   const std::size_t length = RoundUp(size, kPage);
-  void* const mapped = mmap(nullptr, length + kHugePage, PROT_READ | PROT_WRITE,
+  void* const mapped = mmap(nullptr, length + kHugePageBytes, PROT_READ | PROT_WRITE,
                             MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (mapped == MAP_FAILED) return nullptr;
   const auto first = reinterpret_cast<std::uintptr_t>(mapped);
-  const std::uintptr_t start = RoundUp(first, kHugePage);
+  const std::uintptr_t start = RoundUp(first, kHugePageBytes);
   if (start > first) munmap(mapped, start - first);
-  const std::uintptr_t end = first + length + kHugePage;
+  const std::uintptr_t end = first + length + kHugePageBytes;
   if (end > start + length) munmap(reinterpret_cast<void*>(start + length), end - start - length);
   madvise(reinterpret_cast<void*>(start), length, MADV_HUGEPAGE);  // a hint: may be refused
   ++stores_made;
@@ -47,7 +46,7 @@ void* AllocateLarge(std::size_t size) {
 
 void FreeLarge(void* store, std::size_t size) {
   if (store == nullptr) return;
-  if (size < kHugePage) {
+  if (size < kHugePageBytes) {
     std::free(store);
     return;
   }
@@ -56,12 +55,12 @@ void FreeLarge(void* store, std::size_t size) {
 }
 
 void* AllocateZeroed(std::size_t size) {
-  if (size >= kHugePage) return AllocateLarge(size);  // a new mapping: zeros until written
+  if (size >= kHugePageBytes) return AllocateLarge(size);  // a new mapping: zeros until written
   return std::calloc(size == 0 ? 1 : size, 1);
 }
 
 void FreeZeroed(void* store, std::size_t size) {
-  if (size >= kHugePage) FreeLarge(store, size);
+  if (size >= kHugePageBytes) FreeLarge(store, size);
   else std::free(store);
 }
 
